@@ -1,0 +1,8 @@
+# Warnings for every target of ours, and the sanitizer build chosen with QUORREL_SANITIZE.
+add_compile_options(-Wall -Wextra)
+
+if(QUORREL_SANITIZE)
+  set(QUORREL_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(${QUORREL_SANITIZER_FLAGS})
+  add_link_options(${QUORREL_SANITIZER_FLAGS})
+endif()

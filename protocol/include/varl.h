@@ -1,0 +1,86 @@
+/*
+ * varl: the Quorrel unit protocol library.
+ *
+ * Conventions, once for every function below:
+ * - Results are one-byte booleans (VarlBool): non-zero for success. Test only that byte.
+ * - On a false result the reason is one sentence in the library's last-error text; fetch it
+ *   with VARL_Error_LastErr, once, before calling anything else (a second failure replaces it).
+ *   Successful calls leave the text as it was.
+ * - All memory belongs to the caller. The library reads and writes the records and texts it is
+ *   handed only during the call and keeps no reference to them afterwards.
+ * - Texts are NUL-terminated 8-bit strings. IPv4 values are unsigned 32-bit numbers with the first
+ *   dotted octet in the most significant byte (192.168.0.10 is 0xC0A8000A).
+ * - Calls must not overlap: the last-error text is one value for the whole process.
+ * - Every call blocks its thread: discovery for the whole time-out, an upload for the transfer.
+ */
+#ifndef VARL_H
+#define VARL_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(VARL_BUILDING_LIBRARY)
+#define VARL_EXPORT __attribute__((visibility("default")))
+#else
+#define VARL_EXPORT
+#endif
+
+typedef unsigned char VarlBool;
+
+/* One unit, 40 bytes, host byte order; arrays of it have no gaps. */
+typedef struct DeviceRecord {
+    uint32_t serial;      /* at most five hexadecimal digits on the wire */
+    uint8_t dhcpMode;     /* 0 static, 1 DHCP; a reply can carry any single digit */
+    uint8_t padding[3];   /* no meaning; zero in records filled from a reply */
+    uint32_t address;
+    uint32_t netMask;
+    uint32_t gateway;
+    char chipName[20];    /* NUL-terminated, at most 19 characters */
+} DeviceRecord;
+
+#ifdef __cplusplus
+static_assert(sizeof(DeviceRecord) == 40, "DeviceRecord crosses the boundary as 40 bytes");
+#else
+_Static_assert(sizeof(DeviceRecord) == 40, "DeviceRecord crosses the boundary as 40 bytes");
+#endif
+
+/* ---- Administration ---- */
+
+/* Broadcasts a discovery request and collects replies for timeoutMs milliseconds.
+ * *count holds the capacity of records on entry and the number of distinct units that answered
+ * on a true result, which may exceed the capacity; the first units to answer are copied in order
+ * of answer. records may be null to count only. */
+VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs);
+
+/* Reads the first reply to a discovery request into *record; true with the record untouched when
+ * nobody answers within timeoutMs. The first argument is ignored. */
+VARL_EXPORT VarlBool VARL_Admin_GetConfig(uint32_t ignored, DeviceRecord* record, uint32_t timeoutMs);
+
+/* Broadcasts a set-configuration message naming record->serial; awaits no answer. The first
+ * argument is ignored. */
+VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRecord* record);
+
+/* Stores the local file on the unit at address by FTP under remoteName (at most eight characters
+ * before the first dot). The third and fifth arguments are ignored. */
+VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* localPath, const char* ignored,
+                                           const char* remoteName, uint32_t ignored2);
+
+/* ---- Interface version ---- */
+
+/* Writes 1 and 0: interface version 1.0. */
+VARL_EXPORT void VARL_DriverCfg_Version(int32_t* first, int32_t* second);
+
+/* ---- Errors ---- */
+
+/* Copies the last-error text with its NUL into buffer (at least 77 bytes), then empties it.
+ * A null buffer does nothing. */
+VARL_EXPORT void VARL_Error_LastErr(char* buffer);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VARL_H */
