@@ -1,0 +1,54 @@
+// The units one simulator process plays, and the extra datagrams it sends for tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct SimulatedUnit {
+    uint32_t serial = 0;
+    int dhcp = 0;
+    uint32_t address = 0;
+    uint32_t netMask = 0;
+    uint32_t gateway = 0;
+    std::string chipName;
+    // When the unit answers a discovery: after delayMs plus a random 0..jitterMs.
+    int delayMs = 0;
+    int jitterMs = 0;
+    bool answersTwice = false;
+};
+
+// A datagram sent in answer to every discovery besides the units' replies.
+struct ExtraDatagram {
+    std::string bytes;
+    int delayMs = 0;
+};
+
+struct UnitTable {
+    std::vector<SimulatedUnit> units;
+    std::vector<ExtraDatagram> extras;
+};
+
+// Parses the table file format: one entry per line, '#' starts a comment.
+//   unit SERIAL DHCP ADDRESS MASK GATEWAY CHIP [delay=MS] [jitter=MS] [twice]
+//   raw [delay=MS] TEXT
+//   oversize SIZE [delay=MS]
+//   empty [delay=MS]
+// On failure returns nothing and sets error to a one-line reason naming the line.
+std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& error);
+
+// The unit's answer to "0 1": "SERIAL DHCP ADDRESS MASK GATEWAY CHIP".
+std::string FormatReply(const SimulatedUnit& unit);
+
+// Applies a set-configuration message to the unit it names. Returns the unit changed, or null when
+// the message is not one or names no unit of the table.
+SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message);
+
+std::string DottedQuad(uint32_t value);
+std::optional<uint32_t> ParseAddress(std::string_view text);
+
+}  // namespace sim
