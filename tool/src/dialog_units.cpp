@@ -1,0 +1,40 @@
+#include "dialog_units.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+
+#include <algorithm>
+#include <cmath>
+
+namespace parbex {
+namespace {
+
+constexpr int kSampleLength = 52;
+
+int MultiplyDivideRounded(int value, int multiplier, int divisor) {
+    return static_cast<int>(std::lround(static_cast<double>(value) * multiplier / divisor));
+}
+
+}  // namespace
+
+QFont DialogFont() { return QApplication::font(); }
+
+DialogUnits::DialogUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int sampleWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    m_nBaseWidth = std::max(1, MultiplyDivideRounded(sampleWidth, 1, kSampleLength));
+    m_nBaseHeight = std::max(1, metrics.height());
+}
+
+int DialogUnits::X(int units) const { return MultiplyDivideRounded(units, m_nBaseWidth, 4); }
+
+int DialogUnits::Y(int units) const { return MultiplyDivideRounded(units, m_nBaseHeight, 8); }
+
+QRect DialogUnits::Rect(int x, int y, int width, int height) const {
+    return {X(x), Y(y), X(width), Y(height)};
+}
+
+QSize DialogUnits::Size(int width, int height) const { return {X(width), Y(height)}; }
+
+}  // namespace parbex

@@ -1,0 +1,36 @@
+// Dialog units: the coordinates of the window templates. One horizontal unit is a quarter of the
+// dialog font's average character width, one vertical unit an eighth of its height, so a layout
+// scales with the font.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QSize>
+
+namespace parbex {
+
+// The dialog font: Qt's default application font, which on a desktop follows the platform's UI
+// font. The templates were drawn for an 8-point font; the platform's default UI font is the
+// nearest equivalent and keeps the dialogs legible at the user's chosen size.
+QFont DialogFont();
+
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font);
+
+    // Average width of "A".."Z" and "a".."z" (the advance of all 52, divided by 52 and rounded)
+    // and the font's height, in pixels.
+    int BaseWidth() const { return m_nBaseWidth; }
+    int BaseHeight() const { return m_nBaseHeight; }
+
+    int X(int units) const;
+    int Y(int units) const;
+    QRect Rect(int x, int y, int width, int height) const;
+    QSize Size(int width, int height) const;
+
+private:
+    int m_nBaseWidth;
+    int m_nBaseHeight;
+};
+
+}  // namespace parbex

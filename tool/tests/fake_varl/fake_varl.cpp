@@ -1,0 +1,84 @@
+// A stand-in for libvarl.so that the tool's tests load through the tool's own binding. Compile
+// definitions leave out one export each, to build the libraries a broken installation would
+// present.
+#include <algorithm>
+#include <cstring>
+
+#include "fake_varl_state.h"
+
+#define FAKE_VARL_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// The buffer size the tool hands to VARL_Error_LastErr; a longer text is cut there, without its
+// NUL, to test that the tool reads no further than its buffer.
+constexpr std::size_t kToolErrorBufferSize = 500;
+
+fake_varl::State g_state;
+
+fake_varl::RecordedCall& Record(const char* exportName) {
+    if (g_state.onCall) {
+        g_state.onCall(exportName);
+    }
+    g_state.calls.push_back({});
+    g_state.calls.back().exportName = exportName;
+    return g_state.calls.back();
+}
+
+}  // namespace
+
+FAKE_VARL_EXPORT fake_varl::State* FakeVarl_State() { return &g_state; }
+
+#ifndef FAKE_VARL_WITHOUT_DISCOVER
+FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
+    fake_varl::RecordedCall& call = Record("VARL_Admin_Discover");
+    call.capacity = *count;
+    call.timeoutMs = timeoutMs;
+    call.recordsNull = records == nullptr;
+
+    fake_varl::DiscoverAnswer answer;
+    if (!g_state.discoverAnswers.empty()) {
+        answer = g_state.discoverAnswers.front();
+        g_state.discoverAnswers.pop_front();
+    }
+    if (answer.result == 0) {
+        return 0;
+    }
+    if (records != nullptr) {
+        const std::size_t copied = std::min<std::size_t>(*count, answer.records.size());
+        std::copy_n(answer.records.begin(), copied, records);
+    }
+    *count = answer.count;
+    return 1;
+}
+#endif
+
+#ifndef FAKE_VARL_WITHOUT_SET_CONFIG
+FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRecord* record) {
+    fake_varl::RecordedCall& call = Record("VARL_Admin_SetConfig");
+    call.firstArgument = ignored;
+    call.record = *record;
+    return g_state.setConfigResult;
+}
+#endif
+
+#ifndef FAKE_VARL_WITHOUT_UPLOAD_FILE
+FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* localPath, const char* ignored,
+                                                const char* remoteName, uint32_t ignored2) {
+    fake_varl::RecordedCall& call = Record("VARL_Admin_UploadFile");
+    call.address = address;
+    call.localPath = localPath;
+    call.ignoredText = ignored;
+    call.remoteName = remoteName;
+    call.ignoredNumber = ignored2;
+    return g_state.uploadResult;
+}
+#endif
+
+#ifndef FAKE_VARL_WITHOUT_LAST_ERR
+FAKE_VARL_EXPORT void VARL_Error_LastErr(char* buffer) {
+    Record("VARL_Error_LastErr");
+    std::strncpy(buffer, g_state.errorText.c_str(), kToolErrorBufferSize);
+    g_state.errorText.clear();
+}
+#endif

@@ -1,0 +1,179 @@
+// Seams and helpers shared by the tool's tests: a recorder for message boxes, a scripted runner
+// for modal dialogs and the file dialog, and the fake library loaded the way the tool loads it.
+#pragma once
+
+#include <QApplication>
+#include <QCursor>
+#include <QDialog>
+#include <QString>
+#include <QTest>
+#include <QWidget>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dialog_runner.h"
+#include "fake_varl/fake_varl_state.h"
+#include "message_boxes.h"
+
+namespace parbex::testing {
+
+struct RecordedMessage {
+    QString text;
+    MessageIcon icon;
+
+    bool operator==(const RecordedMessage&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const RecordedMessage& message) {
+    const char* icon = message.icon == MessageIcon::Warning       ? "warning"
+                       : message.icon == MessageIcon::Information ? "information"
+                                                                  : "plain";
+    return out << icon << " \"" << message.text.toStdString() << '"';
+}
+
+inline RecordedMessage Failure(const char* text) { return {QString::fromLatin1(text), MessageIcon::Warning}; }
+inline RecordedMessage Info(const char* text) { return {QString::fromLatin1(text), MessageIcon::Information}; }
+inline RecordedMessage Plain(const char* text) { return {QString::fromLatin1(text), MessageIcon::None}; }
+
+// Shows a window and makes it the active one, so that keys reach its focus widget.
+inline void ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// Types keys one by one into whichever widget has the focus at each key, as a keyboard does.
+inline void TypeKeys(const char* keys) {
+    for (const char* key = keys; *key != '\0'; ++key) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr) << "no widget has the focus";
+        QTest::keyClick(focus, *key);
+    }
+}
+
+// Records every box instead of showing it, for as long as it lives.
+class MessageRecorder final : public MessageBoxes {
+public:
+    MessageRecorder() : m_previous(InstallMessageBoxes(this)) {}
+    ~MessageRecorder() override { InstallMessageBoxes(m_previous); }
+
+    void Show(const QString& text, MessageIcon icon) override { messages.push_back({text, icon}); }
+
+    std::vector<RecordedMessage> messages;
+
+private:
+    MessageBoxes* m_previous;
+};
+
+// Runs each modal dialog by showing it and handing it to the script, which drives it as a user
+// would; a dialog the script leaves open is closed as rejected and counted.
+class ScriptedDialogs final : public DialogRunner {
+public:
+    ScriptedDialogs() : m_previous(InstallDialogRunner(this)) {}
+    ~ScriptedDialogs() override { InstallDialogRunner(m_previous); }
+
+    int RunModal(QDialog& dialog) override {
+        runTitles.push_back(dialog.windowTitle());
+        ShowActive(dialog);
+        if (script) {
+            script(dialog);
+        }
+        if (dialog.isVisible()) {
+            ++leftOpen;
+            dialog.done(QDialog::Rejected);
+        }
+        return dialog.result();
+    }
+
+    std::optional<QString> ChooseUploadFile(QWidget*) override {
+        ++fileRequests;
+        if (files.empty()) {
+            return std::nullopt;
+        }
+        std::optional<QString> file = files.front();
+        files.pop_front();
+        return file;
+    }
+
+    std::function<void(QDialog&)> script;
+    std::vector<QString> runTitles;
+    int leftOpen = 0;
+    // What the file dialog answers, one per request; nothing stands for Cancel.
+    std::deque<std::optional<QString>> files;
+    int fileRequests = 0;
+
+private:
+    DialogRunner* m_previous;
+};
+
+// One of the fake libraries, loaded by path; the tool's binding gets the same handle when it
+// loads the same path. Its state is reset for every test.
+class FakeLibrary {
+public:
+    explicit FakeLibrary(const char* path) : path(path) {
+        m_handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(m_handle, nullptr) << dlerror();
+        auto stateOf = reinterpret_cast<fake_varl::State* (*)()>(dlsym(m_handle, "FakeVarl_State"));
+        m_state = stateOf();
+        m_state->Reset();
+    }
+    ~FakeLibrary() {
+        m_state->Reset();
+        dlclose(m_handle);
+    }
+    FakeLibrary(const FakeLibrary&) = delete;
+    FakeLibrary& operator=(const FakeLibrary&) = delete;
+
+    fake_varl::State& State() { return *m_state; }
+
+    std::vector<fake_varl::RecordedCall> CallsOf(const std::string& exportName) const {
+        std::vector<fake_varl::RecordedCall> calls;
+        for (const auto& call : m_state->calls) {
+            if (call.exportName == exportName) {
+                calls.push_back(call);
+            }
+        }
+        return calls;
+    }
+
+    // Remembers, per call, whether the wait cursor was up when the export was entered.
+    std::vector<bool>& RecordWaitCursor() {
+        m_state->onCall = [this](const std::string&) {
+            const QCursor* cursor = QApplication::overrideCursor();
+            waitCursorAtCall.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+        };
+        return waitCursorAtCall;
+    }
+
+    const char* path;
+    std::vector<bool> waitCursorAtCall;
+
+private:
+    void* m_handle = nullptr;
+    fake_varl::State* m_state = nullptr;
+};
+
+inline DeviceRecord MakeRecord(std::uint32_t serial, std::uint8_t dhcpMode, std::uint32_t address,
+                               std::uint32_t netMask, std::uint32_t gateway, const char* chipName) {
+    DeviceRecord record{};
+    record.serial = serial;
+    record.dhcpMode = dhcpMode;
+    record.address = address;
+    record.netMask = netMask;
+    record.gateway = gateway;
+    std::strncpy(record.chipName, chipName, sizeof record.chipName - 1);
+    return record;
+}
+
+inline bool SameBytes(const DeviceRecord& a, const DeviceRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace parbex::testing
