@@ -10,12 +10,15 @@
  *   handed only during the call and keeps no reference to them afterwards.
  * - Texts are NUL-terminated 8-bit strings. IPv4 values are unsigned 32-bit numbers with the first
  *   dotted octet in the most significant byte (192.168.0.10 is 0xC0A8000A).
+ * - A null count or record pointer gives a false result; only the records array of discovery
+ *   may be null. The longest last-error text is 76 characters.
  * - Calls must not overlap: the last-error text is one value for the whole process.
  * - Every call blocks its thread: discovery for the whole time-out, an upload for the transfer.
  */
 #ifndef VARL_H
 #define VARL_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -42,10 +45,17 @@ typedef struct DeviceRecord {
 } DeviceRecord;
 
 #ifdef __cplusplus
-static_assert(sizeof(DeviceRecord) == 40, "DeviceRecord crosses the boundary as 40 bytes");
+#define VARL_STATIC_ASSERT static_assert
 #else
-_Static_assert(sizeof(DeviceRecord) == 40, "DeviceRecord crosses the boundary as 40 bytes");
+#define VARL_STATIC_ASSERT _Static_assert
 #endif
+VARL_STATIC_ASSERT(sizeof(DeviceRecord) == 40, "DeviceRecord crosses the boundary as 40 bytes");
+VARL_STATIC_ASSERT(offsetof(DeviceRecord, dhcpMode) == 4, "dhcpMode at offset 4");
+VARL_STATIC_ASSERT(offsetof(DeviceRecord, address) == 8, "address at offset 8");
+VARL_STATIC_ASSERT(offsetof(DeviceRecord, netMask) == 12, "netMask at offset 12");
+VARL_STATIC_ASSERT(offsetof(DeviceRecord, gateway) == 16, "gateway at offset 16");
+VARL_STATIC_ASSERT(offsetof(DeviceRecord, chipName) == 20, "chipName at offset 20");
+#undef VARL_STATIC_ASSERT
 
 /* ---- Administration ---- */
 

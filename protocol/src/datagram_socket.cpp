@@ -1,0 +1,96 @@
+#include "datagram_socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "socket_errors.h"
+
+namespace varl {
+namespace {
+
+// Room for the replies of hundreds of units that answer at once. The kernel's default holds only
+// about 256 short datagrams, since each is charged its whole buffer overhead; the kernel caps the
+// request at net.core.rmem_max.
+constexpr int kReceiveBufferBytes = 1 << 20;
+
+}  // namespace
+
+PosixDatagramSocket::~PosixDatagramSocket() { Close(); }
+
+bool PosixDatagramSocket::Create() {
+    Close();
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd == -1) {
+        SetLastSocketErrorFromErrno();
+        return false;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(0);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == -1) {
+        SetLastSocketErrorFromErrno();
+        ::close(fd);
+        return false;
+    }
+    // A smaller buffer than asked for still works, only with less room for bursts.
+    const int receiveBuffer = kReceiveBufferBytes;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    fd_ = fd;
+    return true;
+}
+
+bool PosixDatagramSocket::EnableBroadcast() {
+    const int enable = 1;
+    if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable) == -1) {
+        SetLastSocketErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+long PosixDatagramSocket::SendBroadcast(const char* bytes, std::size_t length, uint16_t port) {
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(port);
+    destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    const ssize_t sent = ::sendto(fd_, bytes, length, MSG_NOSIGNAL,
+                                  reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    if (sent == -1) {
+        SetLastSocketErrorFromErrno();
+        return -1;
+    }
+    return static_cast<long>(sent);
+}
+
+long PosixDatagramSocket::ReceiveFrom(char* buffer, std::size_t size) {
+    // recvmsg rather than recvfrom: only its MSG_TRUNC flag tells that the datagram did not fit.
+    iovec part{buffer, size};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    const ssize_t received = ::recvmsg(fd_, &message, 0);
+    if (received == -1) {
+        SetLastSocketErrorFromErrno();
+        return -1;
+    }
+    if ((message.msg_flags & MSG_TRUNC) != 0) {
+        SetLastSocketError(kWsaEMsgSize);
+        return -1;
+    }
+    return static_cast<long>(received);
+}
+
+void PosixDatagramSocket::Close() {
+    if (fd_ != -1) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+}  // namespace varl

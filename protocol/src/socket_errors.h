@@ -1,0 +1,44 @@
+// Socket errors as the units' own platform names them: Windows Sockets error numbers, their
+// names in failure texts, and the calling thread's last socket error.
+#pragma once
+
+#include <string_view>
+
+namespace varl {
+
+// Windows Sockets error numbers that the library reports.
+inline constexpr int kWsaNoError = 0;
+inline constexpr int kWsaEFault = 10014;
+inline constexpr int kWsaEInval = 10022;
+inline constexpr int kWsaEWouldBlock = 10035;
+inline constexpr int kWsaEInProgress = 10036;
+inline constexpr int kWsaENotSock = 10038;
+inline constexpr int kWsaEMsgSize = 10040;
+inline constexpr int kWsaEOpNotSupp = 10045;
+inline constexpr int kWsaENetDown = 10050;
+inline constexpr int kWsaEConnAborted = 10053;
+inline constexpr int kWsaEConnReset = 10054;
+inline constexpr int kWsaENotConn = 10057;
+inline constexpr int kWsaEShutdown = 10058;
+inline constexpr int kWsaNotInitialised = 10093;
+// Stands for every errno without a Windows Sockets counterpart; its name is the unknown one.
+inline constexpr int kWsaUnmapped = -1;
+
+// The Windows Sockets number for a POSIX errno value (0 for 0, kWsaUnmapped for the rest).
+int SocketErrorFromErrno(int errnoValue);
+
+// "WSAEMSGSIZE" and the like; "(unknown socket error)" for a number the table does not list.
+std::string_view SocketErrorName(int code);
+
+// The calling thread's last socket error, kept as Windows Sockets keeps it: every socket step
+// that fails sets it, reading it leaves it unchanged.
+int LastSocketError();
+void SetLastSocketError(int code);
+// Sets the last socket error from errno as it stands.
+void SetLastSocketErrorFromErrno();
+
+// Stores "%s (%s)" of message and the name of the thread's last socket error in the last-error
+// text: "Communications error. Receive error. (WSAEMSGSIZE)".
+void SetSocketErrorText(std::string_view message);
+
+}  // namespace varl

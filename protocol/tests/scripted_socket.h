@@ -1,0 +1,119 @@
+// A DatagramSocket that plays a script instead of touching the network, and a PollClock that
+// counts waits and moves a fake monotonic time, so exchanges run without sleeping.
+#pragma once
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "datagram_socket.h"
+#include "poll_clock.h"
+#include "socket_errors.h"
+
+namespace varl::testing {
+
+class FakePollClock final : public PollClock {
+public:
+    void Wait(std::chrono::milliseconds duration) override {
+        ++waits;
+        now += duration + waitOverrun;
+    }
+    std::chrono::steady_clock::time_point Now() override { return now; }
+
+    int waits = 0;
+    // Real time that each wait takes beyond what it asked for.
+    std::chrono::milliseconds waitOverrun{0};
+    std::chrono::steady_clock::time_point now{};
+};
+
+// What one receive attempt finds.
+struct ScriptedReceive {
+    std::string datagram;  // used when error is kWsaNoError
+    int error = kWsaNoError;
+
+    static ScriptedReceive Datagram(std::string bytes) { return {std::move(bytes), kWsaNoError}; }
+    static ScriptedReceive Error(int code) { return {{}, code}; }
+    static ScriptedReceive Nothing() { return Error(kWsaEWouldBlock); }
+};
+
+class ScriptedSocket final : public DatagramSocket {
+public:
+    bool Create() override {
+        ++creates;
+        if (createError != kWsaNoError) return Fail(createError);
+        created = true;
+        closed = false;
+        return true;
+    }
+
+    bool EnableBroadcast() override {
+        if (!created) return Fail(kWsaENotSock);
+        if (broadcastError != kWsaNoError) return Fail(broadcastError);
+        broadcastEnabled = true;
+        return true;
+    }
+
+    long SendBroadcast(const char* bytes, std::size_t length, uint16_t port) override {
+        if (!created) return FailReceiveOrSend(kWsaENotSock);
+        if (sendError != kWsaNoError) return FailReceiveOrSend(sendError);
+        sent.emplace_back(bytes, length);
+        sentPorts.push_back(port);
+        return static_cast<long>(length);
+    }
+
+    long ReceiveFrom(char* buffer, std::size_t size) override {
+        ++attempts;
+        if (onReceive) onReceive();
+        ScriptedReceive next = ScriptedReceive::Nothing();
+        if (!script.empty()) {
+            next = script.front();
+            script.pop_front();
+        } else if (endless) {
+            next = *endless;
+        }
+        if (next.error != kWsaNoError) return FailReceiveOrSend(next.error);
+        if (next.datagram.size() > size) return FailReceiveOrSend(kWsaEMsgSize);
+        std::memcpy(buffer, next.datagram.data(), next.datagram.size());
+        return static_cast<long>(next.datagram.size());
+    }
+
+    void Close() override {
+        if (created) ++closes;
+        created = false;
+        closed = true;
+    }
+
+    // Set up by the test.
+    int createError = kWsaNoError;
+    int broadcastError = kWsaNoError;
+    int sendError = kWsaNoError;
+    std::deque<ScriptedReceive> script;  // then nothing, or `endless` for ever
+    std::optional<ScriptedReceive> endless;
+    std::function<void()> onReceive;
+
+    // Observed.
+    int creates = 0;
+    int closes = 0;
+    int attempts = 0;
+    bool created = false;
+    bool closed = false;
+    bool broadcastEnabled = false;
+    std::vector<std::string> sent;
+    std::vector<uint16_t> sentPorts;
+
+private:
+    static bool Fail(int code) {
+        SetLastSocketError(code);
+        return false;
+    }
+    static long FailReceiveOrSend(int code) {
+        SetLastSocketError(code);
+        return -1;
+    }
+};
+
+}  // namespace varl::testing

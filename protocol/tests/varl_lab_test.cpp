@@ -1,0 +1,227 @@
+// The library through its real exports and real sockets, with simulated units answering.
+// Runs inside the lab (scripts/lab); each test loads the unit table it needs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device_record_testing.h"
+#include "lab_control.h"
+#include "varl.h"
+
+namespace {
+
+using varl::lab::DatagramLog;
+using varl::lab::LoadUnitTable;
+using varl::testing::FilledRecord;
+using varl::testing::MakeRecord;
+
+// Long enough for every simulated reply without a delay to arrive; short to keep the run fast.
+constexpr uint32_t kTimeOutMs = 300;
+
+// The six units of a default lab, in answer order.
+const char* const kSixUnits =
+    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
+    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
+    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n";
+
+DeviceRecord LabUnit(uint32_t serial, uint8_t dhcpMode, uint32_t lastOctets, const char* chip) {
+    return MakeRecord(serial, dhcpMode, 0x0A4D0000u + lastOctets, 0xFFFF0000u, 0x0A4D0001u, chip);
+}
+
+std::string TakeLastError() {
+    char buffer[500];
+    std::memset(buffer, 'J', sizeof buffer);
+    VARL_Error_LastErr(buffer);
+    return buffer;
+}
+
+class LabTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(varl::lab::LabDirectory().empty()) << "run this test inside scripts/lab";
+        TakeLastError();
+    }
+};
+
+TEST_F(LabTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndNothingPast) {
+    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    std::vector<DeviceRecord> records(6, FilledRecord(0xEE));
+    uint32_t count = 4;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, records.data(), kTimeOutMs));
+    EXPECT_EQ(count, 6u);
+    EXPECT_EQ(records[0], LabUnit(0x1A2B3, 0, 10, "QX-100"));
+    EXPECT_EQ(records[1], LabUnit(0x1B3C4, 0, 11, "QX-200"));
+    EXPECT_EQ(records[2], LabUnit(0x1C4D5, 1, 12, "QX-100"));
+    EXPECT_EQ(records[3], LabUnit(0x1D5E6, 0, 13, "QX-200"));
+    EXPECT_EQ(records[4], FilledRecord(0xEE));
+    EXPECT_EQ(records[5], FilledRecord(0xEE));
+}
+
+TEST_F(LabTest, DiscoveryBroadcastsTheRequestOnce) {
+    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    DatagramLog log;
+    uint32_t count = 0;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, kTimeOutMs));
+    const auto received = log.Since(1);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].bytes, "0 1");
+    EXPECT_EQ(received[0].length, 3u);
+    EXPECT_EQ(received[0].sourceAddress, "10.77.0.1");
+}
+
+TEST_F(LabTest, NullArrayOnlyCounts) {
+    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    uint32_t count = 0;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, kTimeOutMs));
+    EXPECT_EQ(count, 6u);
+}
+
+TEST_F(LabTest, NoUnitIsTrueWithCountZero) {
+    ASSERT_TRUE(LoadUnitTable("# nobody\n", 0));
+    DeviceRecord record = FilledRecord(0xEE);
+    uint32_t count = 1;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, &record, kTimeOutMs));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(record, FilledRecord(0xEE));
+}
+
+TEST_F(LabTest, UnitAnsweringTwiceCountsOnce) {
+    ASSERT_TRUE(LoadUnitTable("unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100 twice\n"
+                              "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200 twice delay=30\n",
+                              2));
+    std::vector<DeviceRecord> records(4, FilledRecord(0xEE));
+    uint32_t count = 4;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, records.data(), kTimeOutMs));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(records[1], LabUnit(0x1B3C4, 0, 11, "QX-200"));
+    EXPECT_EQ(records[2], FilledRecord(0xEE));
+}
+
+TEST_F(LabTest, SerialInsideAnEarlierSerialIsStillCounted) {
+    ASSERT_TRUE(LoadUnitTable("unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
+                              "unit 2B3 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n",
+                              2));
+    std::vector<DeviceRecord> records(2);
+    uint32_t count = 2;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, records.data(), kTimeOutMs));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(records[0].serial, 0x1A2B3u);
+    EXPECT_EQ(records[1].serial, 0x2B3u);
+}
+
+TEST_F(LabTest, StrayShortAndLongRepliesAreReadOnTheirOwn) {
+    // Datagrams without a serial are no units; a short reply takes nothing from the full one
+    // before it; a long chip name is cut to 19 characters.
+    ASSERT_TRUE(LoadUnitTable("empty\n"
+                              "raw hello\n"
+                              "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100 delay=20\n"
+                              "raw delay=40 2B3 1\n"
+                              "unit 3C4 1 10.77.0.12 255.255.0.0 10.77.0.1 ABCDEFGHIJKLMNOPQRSTUVWXYZ delay=60\n",
+                              2));
+    std::vector<DeviceRecord> records(4, FilledRecord(0xEE));
+    uint32_t count = 4;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, records.data(), kTimeOutMs));
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(records[0], LabUnit(0x1A2B3, 0, 10, "QX-100"));
+    EXPECT_EQ(records[1], MakeRecord(0x2B3, 1, 0, 0, 0, ""));
+    EXPECT_EQ(records[2], LabUnit(0x3C4, 1, 12, "ABCDEFGHIJKLMNOPQRS"));
+    EXPECT_EQ(records[3], FilledRecord(0xEE));
+}
+
+TEST_F(LabTest, DatagramOver200BytesEndsDiscoveryWithMessageSize) {
+    ASSERT_TRUE(LoadUnitTable("unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
+                              "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
+                              "oversize 300 delay=30\n"
+                              "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100 delay=60\n",
+                              3));
+    std::vector<DeviceRecord> records(4, FilledRecord(0xEE));
+    uint32_t count = 4;
+    EXPECT_FALSE(VARL_Admin_Discover(&count, records.data(), kTimeOutMs));
+    EXPECT_EQ(TakeLastError(), "Communications error. Receive error. (WSAEMSGSIZE)");
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(records[1], LabUnit(0x1B3C4, 0, 11, "QX-200"));
+    EXPECT_EQ(records[2], FilledRecord(0xEE));
+}
+
+TEST_F(LabTest, SetConfigSendsTheStaticFormByteForByte) {
+    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    DatagramLog log;
+    const DeviceRecord record = MakeRecord(0x1A2B3, 0, 0xC0A8000Au, 0xFFFFFF00u, 0xC0A80001u, "QX-100");
+    // The first argument plays no part: the message names the record's serial.
+    ASSERT_TRUE(VARL_Admin_SetConfig(0x99999, &record));
+    const auto received = log.Since(1);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].bytes, "1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1");
+    EXPECT_EQ(received[0].length, 48u);
+
+    // The unit took it: the next reply carries the new addresses.
+    DeviceRecord changed{};
+    ASSERT_TRUE(VARL_Admin_GetConfig(0, &changed, kTimeOutMs));
+    EXPECT_EQ(changed, MakeRecord(0x1A2B3, 0, 0xC0A8000Au, 0xFFFFFF00u, 0xC0A80001u, "QX-100"));
+}
+
+TEST_F(LabTest, SetConfigSendsTheDhcpFormWithItsFourBlanks) {
+    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    DatagramLog log;
+    const DeviceRecord record = LabUnit(0x1B3C4, 1, 11, "QX-200");
+    ASSERT_TRUE(VARL_Admin_SetConfig(0x1B3C4, &record));
+    const auto received = log.Since(1);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].bytes, "1B3C4 5 1    ");
+    EXPECT_EQ(received[0].length, 13u);
+}
+
+TEST_F(LabTest, GetConfigFillsTheRecordFromTheFirstReply) {
+    ASSERT_TRUE(LoadUnitTable("unit 1B3C4 1 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
+                              "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n",
+                              2));
+    DeviceRecord record = FilledRecord(0xEE);
+    ASSERT_TRUE(VARL_Admin_GetConfig(0, &record, kTimeOutMs));
+    EXPECT_EQ(record, LabUnit(0x1B3C4, 1, 11, "QX-200"));
+}
+
+TEST_F(LabTest, GetConfigWithNobodyAnsweringLeavesRecordAndErrorText) {
+    ASSERT_TRUE(LoadUnitTable("", 0));
+    uint32_t* noCount = nullptr;
+    ASSERT_FALSE(VARL_Admin_Discover(noCount, nullptr, 0));
+    DeviceRecord record = FilledRecord(0xEE);
+    ASSERT_TRUE(VARL_Admin_GetConfig(0, &record, kTimeOutMs));
+    EXPECT_EQ(record, FilledRecord(0xEE));
+    EXPECT_EQ(TakeLastError(), "Argument error. The count pointer is null.");
+}
+
+TEST_F(LabTest, SuccessfulCallsLeaveTheLastErrorUntilFetched) {
+    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_FALSE(VARL_Admin_SetConfig(0, nullptr));
+    ASSERT_FALSE(VARL_Admin_GetConfig(0, nullptr, kTimeOutMs));
+    uint32_t count = 0;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, kTimeOutMs));
+    const DeviceRecord record = LabUnit(0x1A2B3, 0, 10, "QX-100");
+    ASSERT_TRUE(VARL_Admin_SetConfig(0, &record));
+    EXPECT_EQ(TakeLastError(), "Argument error. The record pointer is null.");
+    EXPECT_EQ(TakeLastError(), "");
+}
+
+TEST_F(LabTest, AThousandUnitsAnsweringAtOnceAreAllCounted) {
+    std::string table;
+    for (uint32_t i = 0; i < 1000; ++i) {
+        char line[96];
+        const uint32_t address = 0x0A4D000Au + i;
+        std::snprintf(line, sizeof line, "unit %X %u 10.77.%u.%u 255.255.0.0 10.77.0.1 QX-%u00\n",
+                      (0x1A2B3 + i * 0x1111) & 0xFFFFF, i % 3 == 2 ? 1 : 0, (address >> 8) & 255,
+                      address & 255, 1 + i % 2);
+        table += line;
+    }
+    ASSERT_TRUE(LoadUnitTable(table, 1000));
+    uint32_t count = 0;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, 2000));
+    EXPECT_EQ(count, 1000u);
+}
+
+}  // namespace
