@@ -7,6 +7,8 @@ Each address logs in with user "lqm", password "lqm", and writes to its own home
 Like a unit, it stores exactly the bytes it receives, whatever the transfer type (pyftpdlib
 itself would turn CRLF into LF under TYPE A). Every command line is appended to the command log as
 "ADDRESS LINE", the password included, so tests can check what went over the wire.
+Tests that need a misbehaving unit start one more server on a spare address with --password,
+--read-only, --stall-after or --exit-after (see --help).
 """
 import argparse
 import os
@@ -24,8 +26,21 @@ LOGIN = "lqm"
 class WireBytesDTPHandler(DTPHandler):
     """Stores received data unconverted under TYPE A too."""
 
+    stall_after = None  # stop reading a data connection once it has brought this many bytes
+    exit_after = None   # end the whole server abruptly once a data connection has brought this many
+
     def enable_receiving(self, type, cmd):
         super().enable_receiving('i' if type == 'a' else type, cmd)
+
+    def handle_read(self):
+        super().handle_read()
+        if self.exit_after is not None and self.tot_bytes_received >= self.exit_after:
+            os._exit(3)  # like a unit losing power: the kernel resets every connection
+        if self.stall_after is not None and self.tot_bytes_received >= self.stall_after:
+            self.del_channel()  # the socket stays open but is never read again
+
+    # The I/O loop calls handle_read_event, which the base class aliases to its own handle_read.
+    handle_read_event = handle_read
 
 
 class LoggingFTPHandler(FTPHandler):
@@ -42,12 +57,13 @@ class LoggingFTPHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
 
-def make_handler(home, password, command_log, read_only):
+def make_handler(home, password, command_log, read_only, dtp_handler=WireBytesDTPHandler):
     authorizer = DummyAuthorizer()
     authorizer.add_user(LOGIN, password, home, perm="elr" if read_only else "elradfmwMT")
     return type("UnitFTPHandler", (LoggingFTPHandler,), {
         "authorizer": authorizer,
         "command_log": command_log,
+        "dtp_handler": dtp_handler,
         # Active mode only matters to the client; the server still offers passive mode.
         "permit_foreign_addresses": False,
     })
@@ -61,15 +77,23 @@ def main():
     parser.add_argument("--password", default=LOGIN, help="password the servers accept (tests refuse logins)")
     parser.add_argument("--read-only", action="store_true", help="refuse every STOR")
     parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--stall-after", type=int, metavar="BYTES",
+                        help="stop reading a data connection after BYTES (a unit that hangs mid-transfer)")
+    parser.add_argument("--exit-after", type=int, metavar="BYTES",
+                        help="end the server abruptly after BYTES of one data connection (a unit switched off)")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
 
     command_log = open(args.command_log, "a", buffering=1)
+    dtp_handler = type("UnitDTPHandler", (WireBytesDTPHandler,), {
+        "stall_after": args.stall_after,
+        "exit_after": args.exit_after,
+    })
     ioloop = IOLoop.instance()
     for address in args.addresses:
         home = os.path.join(args.root, address)
         os.makedirs(home, exist_ok=True)
-        handler = make_handler(home, args.password, command_log, args.read_only)
+        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler)
         FTPServer((address, args.port), handler, ioloop=ioloop, backlog=50)
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))

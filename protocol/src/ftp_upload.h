@@ -1,10 +1,40 @@
 // Storing one local file on a unit's FTP server.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace varl {
 
+// Logs in to the FTP server on port 21 of address (first octet in the most significant byte) as
+// "lqm"/"lqm" and stores the file at localPath (blanks around it removed) under remoteName,
+// unchanged, in the login directory: active mode, TYPE A announced, the file's bytes sent as they
+// are on disk. False with the last-error text set on any failure; a success leaves the text alone.
 bool UploadFile(uint32_t address, const char* localPath, const char* remoteName);
+
+// The local file as the transfer reads it: in blocks, never whole. Owns the descriptor.
+class UploadSource {
+public:
+    explicit UploadSource(int fd) noexcept : fd_(fd) {}
+    ~UploadSource();
+    UploadSource(const UploadSource&) = delete;
+    UploadSource& operator=(const UploadSource&) = delete;
+
+    // Reads the first block before anything is sent, so that a file that cannot be read (a
+    // folder, an I/O error) fails before the unit creates an empty file. False on a read error.
+    bool ReadAhead();
+
+    // libcurl's read callback, with the source as its user data. A read error aborts the
+    // transfer: returning 0 would end the upload as a success with a truncated file.
+    static std::size_t CurlRead(char* buffer, std::size_t size, std::size_t count, void* source);
+
+private:
+    std::size_t Read(char* buffer, std::size_t capacity);
+
+    int fd_;
+    std::vector<char> ahead_;
+    std::size_t aheadOffset_ = 0;
+};
 
 }  // namespace varl

@@ -16,6 +16,8 @@ public:
 
 private:
     bool InitInstance();
+
+    bool m_bCurlStarted = false;
 };
 
 }  // namespace varl

@@ -1,0 +1,151 @@
+// Uploads that fail: bad arguments and local files, which must fail before the unit sees anything,
+// and units that are missing or misbehave, which must hand control back within a bounded time.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp_lab.h"
+#include "varl.h"
+
+namespace ftp_lab {
+namespace {
+
+class FtpFailureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EmptyFolder(UnitHome());
+        local_ = MakeLocalFolder();
+        page_ = local_ + "/page.htm";
+        WriteFile(page_, "<html></html>\n");
+        log_.Mark();
+    }
+
+    std::string local_;
+    std::string page_;
+    CommandLog log_{LabDir() + "/ftp-commands.log", kUnitAddressText};
+};
+
+enum class LocalFile { kNull, kBlank, kMissing, kFolder, kReadable };
+
+struct ArgumentCase {
+    const char* label;
+    LocalFile local;
+    const char* remoteName;
+    const char* text;  // null: any text beginning "File upload error. "
+};
+
+const ArgumentCase kArgumentCases[] = {
+    {"NullLocalPath", LocalFile::kNull, "INDEX.HTM", nullptr},
+    {"NullRemoteName", LocalFile::kReadable, nullptr, nullptr},
+    {"MissingLocalFile", LocalFile::kMissing, "INDEX.HTM", kSendText},
+    {"FolderAsLocalFile", LocalFile::kFolder, "INDEX.HTM", kSendText},
+    {"BlankLocalPath", LocalFile::kBlank, "INDEX.HTM", kSendText},
+};
+
+class ArgumentTest : public FtpFailureTest, public ::testing::WithParamInterface<ArgumentCase> {};
+
+TEST_P(ArgumentTest, FailsBeforeTheUnitSeesAnything) {
+    const ArgumentCase& row = GetParam();
+    std::string path;
+    switch (row.local) {
+        case LocalFile::kNull: break;
+        case LocalFile::kBlank: path = " \t "; break;
+        case LocalFile::kMissing: path = local_ + "/none.htm"; break;
+        case LocalFile::kFolder: path = local_; break;
+        case LocalFile::kReadable: path = page_; break;
+    }
+
+    const UploadOutcome outcome =
+        Upload(kUnitAddress, row.local == LocalFile::kNull ? nullptr : path.c_str(), row.remoteName);
+    EXPECT_FALSE(outcome.stored);
+    if (row.text != nullptr) {
+        EXPECT_EQ(outcome.text, row.text);
+    } else {
+        EXPECT_EQ(outcome.text.rfind("File upload error. ", 0), 0u) << outcome.text;
+        EXPECT_LE(outcome.text.size(), 76u) << outcome.text;
+    }
+    EXPECT_EQ(log_.Since(), std::vector<std::string>{});
+    EXPECT_EQ(FileNames(UnitHome()), std::vector<std::string>{}) << "no empty file on the unit";
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, ArgumentTest, ::testing::ValuesIn(kArgumentCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// On Linux a connection to 0.0.0.0 reaches the machine itself; a listener on every local address
+// of the administrator's side shows whether the upload tried.
+TEST_F(FtpFailureTest, AddressZeroIsRefusedWithoutConnecting) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    const int reuse = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(21);
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0) << errno;
+    ASSERT_EQ(listen(listener, 4), 0);
+
+    const UploadOutcome outcome = Upload(0, page_.c_str(), "INDEX.HTM");
+    EXPECT_FALSE(outcome.stored);
+    EXPECT_EQ(outcome.text, kConnectionText);
+    EXPECT_LT(outcome.seconds, 0.5);
+    EXPECT_EQ(accept(listener, nullptr, nullptr), -1) << "the upload connected to this machine";
+    close(listener);
+}
+
+struct ServerCase {
+    const char* label;
+    const char* address;
+    std::vector<std::string> serverOptions;  // no server at all when empty
+    off_t fileSize;
+    const char* text;
+    double maxSeconds;
+};
+
+constexpr off_t kMiB = off_t{1} << 20;
+
+const ServerCase kServerCases[] = {
+    // Nothing listens on the spare address: the connection is refused at once.
+    {"NoServer", "10.77.200.1", {}, 1024, kConnectionText, 1.0},
+    // No host answers ARP for the address: every connect attempt times out or finds no route.
+    {"NoHost", "10.77.250.1", {}, 1024, kConnectionText, 8.0},
+    {"LoginRefused", "10.77.200.2", {"--password", "not-lqm"}, 1024, kConnectionText, 2.0},
+    {"StoreRefused", "10.77.200.3", {"--read-only"}, 1024, kSendText, 3.0},
+    {"ServerKilledMidTransfer", "10.77.200.4", {"--exit-after", "1048576"}, 32 * kMiB, kSendText, 3.0},
+    // Five seconds without progress, noticed within libcurl's one-second progress ticks.
+    {"ServerStopsReading", "10.77.200.5", {"--stall-after", "1048576"}, 64 * kMiB, kSendText, 8.0},
+};
+
+class ServerFailureTest : public FtpFailureTest, public ::testing::WithParamInterface<ServerCase> {};
+
+TEST_P(ServerFailureTest, FailsWithItsTextInBoundedTime) {
+    const ServerCase& row = GetParam();
+    std::unique_ptr<SpareServer> server;
+    if (!row.serverOptions.empty()) server = std::make_unique<SpareServer>(row.address, row.serverOptions);
+    const std::string path = local_ + "/upload.bin";
+    WriteSparseFile(path, row.fileSize);
+
+    const UploadOutcome outcome = Upload(ntohl(inet_addr(row.address)), path.c_str(), "UPLOAD.BIN");
+    EXPECT_FALSE(outcome.stored);
+    EXPECT_EQ(outcome.text, row.text);
+    EXPECT_LT(outcome.seconds, row.maxSeconds);
+
+    if (std::string(row.label) == "StoreRefused") {
+        EXPECT_EQ(FileNames(server->Home()), std::vector<std::string>{});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerFailureTest, ::testing::ValuesIn(kServerCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace ftp_lab

@@ -1,0 +1,203 @@
+// Uploads that reach unit 0's FTP server in the lab: which remote names pass and how they arrive,
+// what goes over the wire, the local path, the last-error text across uploads, and memory use.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "ftp_lab.h"
+#include "varl.h"
+
+namespace ftp_lab {
+namespace {
+
+const char* const kControlCharacterText = "File upload error. Remote file name holds a control character.";
+
+std::string Verb(const std::string& command) { return command.substr(0, command.find(' ')); }
+
+class FtpUploadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EmptyFolder(UnitHome());
+        local_ = MakeLocalFolder();
+        log_.Mark();
+        char discarded[500];
+        VARL_Error_LastErr(discarded);
+    }
+
+    std::string LocalFile(const std::string& name, std::string_view bytes) {
+        const std::string path = local_ + "/" + name;
+        WriteFile(path, bytes);
+        return path;
+    }
+
+    std::string local_;
+    CommandLog log_{LabDir() + "/ftp-commands.log", kUnitAddressText};
+};
+
+struct NameCase {
+    const char* label;
+    std::string remoteName;
+    const char* text;  // null: stored under exactly this name
+    bool connects;     // whether the unit sees the client at all
+};
+
+const NameCase kNameCases[] = {
+    {"EightDotThree", "INDEX.HTM", nullptr, true},
+    {"EightBeforeTheDot", "ABCDEFGH.HTM", nullptr, true},
+    {"NineBeforeTheDot", "ABCDEFGHI.HTM", kNameNot83Text, false},
+    {"NoDot", "README", nullptr, true},
+    {"NineWithoutADot", "ABCDEFGHI", kNameNot83Text, false},
+    {"LongExtension", "PAGE.TEMPLATE", nullptr, true},
+    {"SeveralDots", "A.B.C", nullptr, true},
+    {"LeadingDot", ".PROFILE", nullptr, true},
+    {"BlankInside", "MY PAGE.HTM", nullptr, true},
+    {"TrailingBlanks", "INDEX.HTM  ", nullptr, true},
+    {"TrailingBlankCountsBeforeTheDot", "ABCDEFGH ", kNameNot83Text, false},
+    {"UrlCharacters", "%41#?;.X&+", nullptr, true},
+    {"TypeSuffixLookalike", "A;type=a", nullptr, true},
+    {"TwoLeadingDots", "..HTM", nullptr, true},
+    {"Utf8Letters", "\xC3\xA4\xC3\xB6.HTM", nullptr, true},
+    {"Empty", "", kSendText, true},
+    {"CrLfStartsACommand", "A\r\nRMD .", kControlCharacterText, false},
+    {"LineFeedOnly", "A\nQUIT.X", kControlCharacterText, false},
+    {"Tab", "A\tB.HTM", kControlCharacterText, false},
+    {"Delete", "A\x7F.HTM", kControlCharacterText, false},
+};
+
+class RemoteNameTest : public FtpUploadTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(RemoteNameTest, StoresUnchangedOrFailsWithItsText) {
+    const NameCase& row = GetParam();
+    const std::string content = "<html>" + std::string(row.label) + "</html>\n";
+    const UploadOutcome outcome = Upload(kUnitAddress, LocalFile("page.htm", content).c_str(), row.remoteName.c_str());
+    const std::vector<std::string> commands = log_.Since();
+
+    if (row.text == nullptr) {
+        ASSERT_TRUE(outcome.stored) << outcome.text;
+        EXPECT_EQ(FileNames(UnitHome()), std::vector<std::string>{row.remoteName});
+        EXPECT_EQ(ReadFile(UnitHome() + "/" + row.remoteName), content);
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR " + row.remoteName), 1);
+    } else {
+        EXPECT_FALSE(outcome.stored);
+        EXPECT_EQ(outcome.text, row.text);
+        EXPECT_LE(outcome.text.size(), 76u);
+        EXPECT_EQ(FileNames(UnitHome()), std::vector<std::string>{});
+        EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](auto& c) { return Verb(c) == "STOR"; }), 0);
+    }
+    if (!row.connects) {
+        EXPECT_EQ(commands, std::vector<std::string>{}) << "nothing reaches the unit";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RemoteNameTest, ::testing::ValuesIn(kNameCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(FtpUploadTest, WireCarriesLoginActiveModeTypeAAndTheExactBytes) {
+    std::string bytes = "unix line\nwindows line\r\nlone CR\rtwo LFs\n\n";
+    for (int value = 0; value < 256; ++value) bytes.push_back(static_cast<char>(value));
+    bytes += "ends in CR\r";
+
+    const UploadOutcome outcome = Upload(kUnitAddress, LocalFile("wire.bin", bytes).c_str(), "WIRE.BIN");
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    EXPECT_EQ(ReadFile(UnitHome() + "/WIRE.BIN"), bytes);
+
+    const std::vector<std::string> commands = log_.Since();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[0], "USER lqm");
+    EXPECT_EQ(commands[1], "PASS lqm");
+    auto count = [&](std::initializer_list<const char*> verbs) {
+        return std::count_if(commands.begin(), commands.end(), [&](const std::string& command) {
+            return std::find(verbs.begin(), verbs.end(), Verb(command)) != verbs.end();
+        });
+    };
+    EXPECT_EQ(count({"EPRT", "PORT"}), 1) << "one active-mode data connection";
+    EXPECT_EQ(count({"PASV", "EPSV"}), 0);
+    EXPECT_EQ(count({"CWD", "CDUP"}), 0);
+
+    const auto store = std::find(commands.begin(), commands.end(), "STOR WIRE.BIN");
+    ASSERT_NE(store, commands.end());
+    const auto lastType = std::find_if(std::make_reverse_iterator(store), commands.rend(),
+                                       [](const std::string& command) { return Verb(command) == "TYPE"; });
+    ASSERT_NE(lastType, commands.rend());
+    EXPECT_EQ(*lastType, "TYPE A") << "the type in force at STOR";
+}
+
+struct LocalPathCase {
+    const char* label;
+    const char* before;
+    const char* folder;
+    const char* after;
+};
+
+const LocalPathCase kLocalPathCases[] = {
+    {"BlanksAround", "  ", "plain", "  "},
+    {"EveryWhiteSpaceAround", " \t\n\v\f\r", "plain", "\r\n\t "},
+    {"BlankInsideKept", "", "with blank", ""},
+};
+
+class LocalPathTest : public FtpUploadTest, public ::testing::WithParamInterface<LocalPathCase> {};
+
+TEST_P(LocalPathTest, IsTrimmedAtBothEndsOnly) {
+    const LocalPathCase& row = GetParam();
+    std::filesystem::create_directories(local_ + "/" + row.folder);
+    const std::string path = LocalFile(std::string(row.folder) + "/page.htm", "trimmed\n");
+    const std::string argument = row.before + path + row.after;
+
+    const UploadOutcome outcome = Upload(kUnitAddress, argument.c_str(), "PAGE.HTM");
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    EXPECT_EQ(ReadFile(UnitHome() + "/PAGE.HTM"), "trimmed\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, LocalPathTest, ::testing::ValuesIn(kLocalPathCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(FtpUploadTest, SuccessAfterFailureLeavesTheEarlierText) {
+    const std::string path = LocalFile("page.htm", "page\n");
+    EXPECT_EQ(VARL_Admin_UploadFile(kUnitAddress, path.c_str(), "", "ABCDEFGHI.HTM", 0), 0);
+    EXPECT_NE(VARL_Admin_UploadFile(kUnitAddress, path.c_str(), "", "INDEX.HTM", 0), 0);
+
+    char text[500];
+    VARL_Error_LastErr(text);
+    EXPECT_STREQ(text, kNameNot83Text);
+    VARL_Error_LastErr(text);
+    EXPECT_STREQ(text, "");
+}
+
+long StatusKiB(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, field.size() + 1, field + ":") == 0) return std::stol(line.substr(field.size() + 1));
+    }
+    return -1;
+}
+
+TEST_F(FtpUploadTest, A256MiBUploadKeepsPeakMemoryFlat) {
+    constexpr off_t kSize = off_t{256} << 20;
+    const std::string path = local_ + "/big.bin";
+    WriteSparseFile(path, kSize);
+
+    // Writing 5 to clear_refs resets the peak (VmHWM) to the present resident size.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = StatusKiB("VmRSS");
+    ASSERT_EQ(StatusKiB("VmHWM"), before) << "peak memory could not be reset";
+
+    const UploadOutcome outcome = Upload(kUnitAddress, path.c_str(), "BIG.BIN");
+    const long peak = StatusKiB("VmHWM");
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    EXPECT_EQ(FileSize(UnitHome() + "/BIG.BIN"), kSize);
+
+    const long growth = peak - before;
+    std::cout << "256 MiB upload in " << outcome.seconds << " s: peak resident memory " << peak << " KiB, "
+              << growth << " KiB above the " << before << " KiB before the upload\n";
+    RecordProperty("peak_growth_kib", static_cast<int>(growth));
+    EXPECT_LT(growth, 16 * 1024) << "the file is streamed, never held whole";
+    std::filesystem::remove(UnitHome() + "/BIG.BIN");
+}
+
+}  // namespace
+}  // namespace ftp_lab
