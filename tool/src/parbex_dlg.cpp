@@ -32,8 +32,7 @@ QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(objectName));
     button->setGeometry(geometry);
-    // Enter presses the focused button only: no button is the window's permanent default, so
-    // Enter elsewhere (the tree) triggers nothing, and a disabled button never has the focus.
+    // Enter presses the focused button (a disabled one never has the focus).
     button->setAutoDefault(true);
     return button;
 }
@@ -122,6 +121,11 @@ void CParbexDlg::OnAbout() {
 void CParbexDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         OnConfigure();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // A focused command button handles Enter itself; Enter from anywhere else triggers
+        // nothing, so it never reaches a disabled command nor closes the window by surprise.
         return;
     }
     QDialog::keyPressEvent(event);

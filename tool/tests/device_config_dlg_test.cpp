@@ -68,7 +68,7 @@ protected:
             edit->Box(i)->clear();
         }
         edit->Box(0)->setFocus();
-        TypeKeys(text);
+        TypeKeys(dialog, text);
     }
 
     static std::uint32_t AddressIn(QDialog& dialog, const char* field) {
@@ -219,7 +219,7 @@ TEST_F(DeviceConfigDlgTest, EnterSaves) {
     DeviceRecord record = MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100");
     const int result = Run(record, [](QDialog& dialog) {
         TypeAddress(dialog, "ipAddress", "10.77.0.99");
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
     });
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(record.address, 0x0A4D0063u);

@@ -18,7 +18,7 @@ protected:
     void TypeInto(int box, const char* keys) {
         edit.Box(box)->setFocus();
         edit.Box(box)->selectAll();
-        testing::TypeKeys(keys);
+        testing::TypeKeys(edit, keys);
     }
 
     Ipv4AddressEdit edit;

@@ -1,1 +1,564 @@
+#include "parbex_dlg.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "about_dlg.h"
+#include "device_config_dlg.h"
+#include "device_text.h"
+#include "dialog_units.h"
+#include "ipv4_address_edit.h"
+#include "library_binding.h"
+#include "parbex_app.h"
+#include "tool_test_support.h"
+#include "upload_file_dialog.h"
+
+namespace parbex {
+namespace {
+
+using fake_varl::DiscoverAnswer;
+using testing::Failure;
+using testing::FakeLibrary;
+using testing::Info;
+using testing::MakeRecord;
+using testing::MessageRecorder;
+using testing::RecordedMessage;
+using testing::ScriptedDialogs;
+
+// The units of a lab of six, in the order they answer.
+std::vector<DeviceRecord> SixUnits() {
+    std::vector<DeviceRecord> units;
+    for (std::uint32_t i = 0; i < 6; ++i) {
+        units.push_back(MakeRecord((0x1A2B3 + i * 0x1111) & 0xFFFFF, i % 3 == 2 ? 1 : 0, 0x0A4D000A + i, 0xFFFF0000,
+                                   0x0A4D0001, i % 2 == 0 ? "QX-100" : "QX-200"));
+    }
+    return units;
+}
+
+DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
+    return {1, static_cast<std::uint32_t>(units.size()), units};
+}
+
+class ParbexDlgTest : public ::testing::Test {
+protected:
+    ParbexDlgTest() { UseLibrary(FAKE_VARL_FULL); }
+
+    void UseLibrary(const char* path) {
+        window.reset();
+        binding.reset();
+        fake = std::make_unique<FakeLibrary>(path);
+        binding = std::make_unique<LibraryBinding>(path);
+        window = std::make_unique<CParbexDlg>(*binding);
+        testing::ShowActive(*window);
+    }
+
+    QTreeWidget* Tree() const { return window->findChild<QTreeWidget*>(QStringLiteral("deviceTree")); }
+    QPushButton* Button(const char* name) const { return window->findChild<QPushButton*>(QString::fromLatin1(name)); }
+
+    void Discover(const std::vector<DiscoverAnswer>& answers) {
+        fake->State().discoverAnswers.assign(answers.begin(), answers.end());
+        QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
+    }
+
+    // Six units answer both discovery calls.
+    void DiscoverSix() { Discover({Answer(SixUnits()), Answer(SixUnits())}); }
+
+    QStringList DeviceItemTexts() const {
+        QStringList texts;
+        for (int i = 0; i < Tree()->topLevelItemCount(); ++i) {
+            texts << Tree()->topLevelItem(i)->text(0);
+        }
+        return texts;
+    }
+
+    QTreeWidgetItem* Device(int row) const { return Tree()->topLevelItem(row); }
+    QTreeWidgetItem* Network(int row) const { return Device(row)->child(0); }
+    QTreeWidgetItem* Detail(int row, int detail) const { return Network(row)->child(detail); }
+
+    // Selects an item the way a user does: expands its parents and clicks it.
+    void ClickItem(QTreeWidgetItem* item) {
+        ASSERT_NE(item, nullptr);
+        for (QTreeWidgetItem* parent = item->parent(); parent != nullptr; parent = parent->parent()) {
+            parent->setExpanded(true);
+        }
+        Tree()->scrollToItem(item);
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualItemRect(item).center());
+        ASSERT_EQ(Tree()->selectedItems().value(0), item);
+    }
+
+    std::pair<bool, bool> ConfigureAndUploadEnabled() const {
+        return {Button("configureButton")->isEnabled(), Button("uploadButton")->isEnabled()};
+    }
+
+    bool AnythingExpanded() const {
+        for (int i = 0; i < Tree()->topLevelItemCount(); ++i) {
+            if (Device(i)->isExpanded() || Network(i)->isExpanded()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    MessageRecorder boxes;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<FakeLibrary> fake;
+    std::unique_ptr<LibraryBinding> binding;
+    std::unique_ptr<CParbexDlg> window;
+};
+
+TEST_F(ParbexDlgTest, IsLaidOutInDialogUnitsWithItsCaptionAndIcon) {
+    const DialogUnits units(window->font());
+    EXPECT_EQ(window->windowTitle(), "Quorrel Config Tool");
+    EXPECT_EQ(window->size(), units.Size(320, 189));
+    EXPECT_EQ(Tree()->geometry(), units.Rect(8, 24, 160, 155));
+    EXPECT_EQ(Button("closeButton")->geometry(), units.Rect(264, 8, 50, 14));
+    EXPECT_EQ(Button("discoverButton")->geometry(), units.Rect(176, 24, 52, 14));
+    EXPECT_EQ(Button("configureButton")->geometry(), units.Rect(176, 48, 52, 14));
+    EXPECT_EQ(Button("uploadButton")->geometry(), units.Rect(176, 64, 52, 14));
+    EXPECT_TRUE(Tree()->rootIsDecorated());
+    EXPECT_FALSE(Tree()->dragEnabled());
+    const QList<QSize> sizes = window->windowIcon().availableSizes();
+    for (int size : {16, 32, 48, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+}
+
+TEST_F(ParbexDlgTest, StartsWithAnEmptyTreeAndBothCommandsDisabled) {
+    EXPECT_EQ(Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
+    EXPECT_EQ(window->Devices(), nullptr);
+}
+
+TEST_F(ParbexDlgTest, ExactlyFourUnitsTakeOneDiscoveryCall) {
+    std::vector<DeviceRecord> units = SixUnits();
+    units.resize(4);
+    Discover({Answer(units)});
+    const auto calls = fake->CallsOf("VARL_Admin_Discover");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].capacity, 4u);
+    EXPECT_EQ(calls[0].timeoutMs, 2000u);
+    EXPECT_FALSE(calls[0].recordsNull);
+    EXPECT_EQ(DeviceItemTexts(), (QStringList{"S/N 1A2B3h", "S/N 1B3C4h", "S/N 1C4D5h", "S/N 1D5E6h"}));
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+TEST_F(ParbexDlgTest, FiveOrMoreUnitsAskTwiceAndShowEveryUnitOfTheSecondAnswer) {
+    const std::vector<DeviceRecord> units = SixUnits();
+    std::vector<bool>& waitCursor = fake->RecordWaitCursor();
+    Discover({Answer(units), Answer(units)});
+    const auto calls = fake->CallsOf("VARL_Admin_Discover");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].capacity, 4u);
+    EXPECT_EQ(calls[1].capacity, 6u);
+    EXPECT_EQ(calls[1].timeoutMs, 2000u);
+    EXPECT_EQ(DeviceItemTexts(), (QStringList{"S/N 1A2B3h", "S/N 1B3C4h", "S/N 1C4D5h", "S/N 1D5E6h", "S/N 1E6F7h",
+                                              "S/N 1F808h"}));
+    // The wait cursor covers the first call only.
+    EXPECT_EQ(waitCursor, (std::vector<bool>{true, false}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ParbexDlgTest, ASecondAnswerCountingMoreUnitsThanItsArrayHoldsShowsOnlyTheHeldRecords) {
+    std::vector<DeviceRecord> units = SixUnits();
+    std::vector<DeviceRecord> firstSix = units;
+    DiscoverAnswer second = Answer(units);
+    second.count = 7;  // a unit that answered only the second broadcast
+    second.records.push_back(MakeRecord(0x00001, 0, 0x0A4D0063, 0xFFFF0000, 0x0A4D0001, "QX-300"));
+    Discover({Answer(firstSix), second});
+    EXPECT_EQ(window->DeviceCount(), 7u);
+    EXPECT_EQ(window->RecordCount(), 6u);
+    EXPECT_EQ(Tree()->topLevelItemCount(), 6);
+    EXPECT_FALSE(DeviceItemTexts().contains("S/N 00001h"));
+}
+
+TEST_F(ParbexDlgTest, UnitsAnsweringOutOfOrderAppearSortedAndEachItemPointsAtItsOwnRecord) {
+    const std::vector<DeviceRecord> units{
+        MakeRecord(0x3C, 0, 0x0A4D0003, 0xFFFF0000, 0x0A4D0001, "third"),
+        MakeRecord(0xA1F3, 1, 0x0A4D0001, 0xFFFF0000, 0x0A4D0001, "first"),
+        MakeRecord(0x1B, 0, 0x0A4D0002, 0xFFFF0000, 0x0A4D0001, "second"),
+    };
+    Discover({Answer(units)});
+    EXPECT_EQ(DeviceItemTexts(), (QStringList{"S/N 0001Bh", "S/N 0003Ch", "S/N 0A1F3h"}));
+    for (int row = 0; row < 3; ++row) {
+        const auto index = Device(row)->data(0, Qt::UserRole).toULongLong();
+        ASSERT_LT(index, window->RecordCount());
+        EXPECT_EQ(DeviceItemText(window->Devices()[index]), Device(row)->text(0)) << "row " << row;
+        EXPECT_EQ(Detail(row, 0)->text(0), "Chip Name: " + ChipNameText(window->Devices()[index]));
+    }
+}
+
+TEST_F(ParbexDlgTest, BuildsThreeLevelsPerUnitCollapsedAndUnselected) {
+    Discover({Answer({MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"),
+                      MakeRecord(0x1C4D5, 1, 0x0A4D000C, 0xFFFF0000, 0x0A4D0001, "QX-100")})});
+    ASSERT_EQ(Tree()->topLevelItemCount(), 2);
+    EXPECT_EQ(Device(0)->childCount(), 1);
+    EXPECT_EQ(Network(0)->text(0), "Network Configuration");
+    QStringList details;
+    for (int i = 0; i < Network(0)->childCount(); ++i) {
+        details << Detail(0, i)->text(0);
+    }
+    EXPECT_EQ(details, (QStringList{"Chip Name: QX-100", "DHCP: Off", "Address: 10.77.0.10", "Mask: 255.255.0.0",
+                                    "Gateway: 10.77.0.1"}));
+    EXPECT_EQ(Detail(1, 1)->text(0), "DHCP: On");
+    EXPECT_EQ(Network(0)->data(0, Qt::UserRole).toULongLong(), 0u);
+    EXPECT_FALSE(AnythingExpanded());
+    EXPECT_TRUE(Tree()->selectedItems().isEmpty());
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
+}
+
+TEST_F(ParbexDlgTest, TheSelectionDecidesWhichCommandsAreEnabled) {
+    DiscoverSix();
+    ClickItem(Device(1));
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, true)) << "device item";
+    ClickItem(Network(1));
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(true, true)) << "network item";
+    ClickItem(Detail(1, 4));
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(true, true)) << "detail item";
+    Tree()->clearSelection();
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false)) << "nothing";
+}
+
+struct DiscoverFailureRow {
+    const char* name;
+    std::vector<DiscoverAnswer> answers;
+    std::size_t calls;
+    std::size_t recordsHeld;
+};
+
+class ParbexDlgDiscoverFailureTest : public ParbexDlgTest,
+                                     public ::testing::WithParamInterface<DiscoverFailureRow> {};
+
+TEST_P(ParbexDlgDiscoverFailureTest, ShowsTheLibrarysTextAndLeavesTheTreeEmpty) {
+    DiscoverSix();
+    ClickItem(Detail(0, 2));
+    fake->State().errorText = "Communications error. Could not receive (WSAECONNRESET)";
+    Discover(GetParam().answers);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_Discover").size(), 2 + GetParam().calls);
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{
+                                  Failure("Communications error. Could not receive (WSAECONNRESET)")});
+    EXPECT_EQ(Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(window->RecordCount(), GetParam().recordsHeld);
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, ParbexDlgDiscoverFailureTest,
+                         ::testing::Values(DiscoverFailureRow{"first_call", {DiscoverAnswer{0, 0, {}}}, 1, 0},
+                                           DiscoverFailureRow{"second_call",
+                                                              {Answer(SixUnits()), DiscoverAnswer{0, 0, {}}},
+                                                              2,
+                                                              6}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(ParbexDlgTest, TheTreeIsEmptiedBeforeTheLibraryIsAsked) {
+    DiscoverSix();
+    std::vector<int> itemsAtCall;
+    fake->State().onCall = [this, &itemsAtCall](const std::string&) { itemsAtCall.push_back(Tree()->topLevelItemCount()); };
+    DiscoverSix();
+    EXPECT_EQ(itemsAtCall, (std::vector<int>{0, 0}));
+    EXPECT_EQ(Tree()->topLevelItemCount(), 6);
+}
+
+TEST_F(ParbexDlgTest, NoUnitsFoundIsAnInformationAndAnEmptyTree) {
+    Discover({Answer({})});
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("No Quorrel units found.")});
+    EXPECT_EQ(Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(window->RecordCount(), 4u);
+    EXPECT_EQ(window->DeviceCount(), 0u);
+}
+
+TEST_F(ParbexDlgTest, WithoutTheLibraryEachDiscoverSaysSoAndChangesNothing) {
+    UseLibrary(PARBEX_TEST_MISSING_LIBRARY);
+    QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
+    QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
+    EXPECT_EQ(boxes.messages, (std::vector<RecordedMessage>{Failure("Could not load VARL.DLL."),
+                                                            Failure("Could not load VARL.DLL.")}));
+    EXPECT_EQ(Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(window->Devices(), nullptr);
+    EXPECT_FALSE(binding->IsLoaded());
+}
+
+TEST_F(ParbexDlgTest, AMissingDiscoverExportIsADriverInterfaceError) {
+    UseLibrary(FAKE_VARL_NO_DISCOVER);
+    QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Failure("Driver interface error.")});
+    EXPECT_EQ(window->Devices(), nullptr);
+}
+
+TEST_F(ParbexDlgTest, EscOnADetailItemOpensTheDialogForThatUnit) {
+    DiscoverSix();
+    ClickItem(Detail(3, 1));
+    QString serialShown;
+    dialogs.script = [&serialShown](QDialog& dialog) {
+        serialShown = dialog.findChild<QLineEdit*>(QStringLiteral("serialEdit"))->text();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+    };
+    QTest::keyClick(Tree(), Qt::Key_Escape);
+    EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Device Configuration"});
+    EXPECT_EQ(serialShown, "1D5E6");
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ParbexDlgTest, EscWithoutAUnitAboveTheSelectionDoesNothing) {
+    DiscoverSix();
+    QTest::keyClick(Tree(), Qt::Key_Escape);
+    ClickItem(Device(0));
+    QTest::keyClick(Tree(), Qt::Key_Escape);
+    EXPECT_TRUE(dialogs.runTitles.empty());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ParbexDlgTest, ClosingFromTheTitleBarEndsTheWindowWithoutTheDialog) {
+    DiscoverSix();
+    ClickItem(Detail(0, 0));
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.runTitles.empty());
+}
+
+TEST_F(ParbexDlgTest, CloseEndsTheWindowAccepted) {
+    QTest::mouseClick(Button("closeButton"), Qt::LeftButton);
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ParbexDlgTest, EnterTriggersNoDisabledCommand) {
+    DiscoverSix();
+    Tree()->setFocus();
+    QTest::keyClick(Tree(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(dialogs.runTitles.empty());
+    EXPECT_EQ(dialogs.fileRequests, 0);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_Discover").size(), 2u);
+    // On a focused command button Enter presses it.
+    Button("discoverButton")->setFocus();
+    fake->State().discoverAnswers.push_back(Answer({}));
+    QTest::keyClick(Button("discoverButton"), Qt::Key_Return);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_Discover").size(), 3u);
+}
+
+TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhateverTheLibraryAnswered) {
+    DiscoverSix();
+    fake->State().setConfigResult = 0;
+    ClickItem(Detail(1, 2));
+    dialogs.script = [](QDialog& dialog) {
+        auto* address = dialog.findChild<Ipv4AddressEdit*>(QStringLiteral("ipAddress"));
+        address->Box(2)->setFocus();
+        address->Box(2)->selectAll();
+        testing::TypeKeys(dialog, "200.5");
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+    };
+    QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
+    ASSERT_EQ(dialogs.runTitles.size(), 1u);
+    EXPECT_EQ(Detail(1, 2)->text(0), "Address: 10.77.200.5");
+    EXPECT_EQ(Device(1)->text(0), "S/N 1B3C4h");
+    EXPECT_FALSE(AnythingExpanded());
+    EXPECT_TRUE(Tree()->selectedItems().isEmpty());
+    const auto calls = fake->CallsOf("VARL_Admin_SetConfig");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].firstArgument, 0x1B3C4u);
+    EXPECT_EQ(calls[0].record.address, 0x0A4DC805u);
+}
+
+TEST_F(ParbexDlgTest, CancelInTheDialogLeavesTheTreeAsItWas) {
+    DiscoverSix();
+    ClickItem(Detail(0, 1));
+    dialogs.script = [](QDialog& dialog) {
+        QTest::mouseClick(dialog.findChild<QRadioButton*>(QStringLiteral("dhcpOn")), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+    };
+    QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
+    EXPECT_EQ(Detail(0, 1)->text(0), "DHCP: Off");
+    EXPECT_EQ(Tree()->selectedItems().value(0), Detail(0, 1));
+}
+
+class ParbexDlgUploadTest : public ParbexDlgTest {
+protected:
+    ParbexDlgUploadTest() {
+        EXPECT_TRUE(folder.isValid());
+        path = folder.filePath(QStringLiteral("index.htm"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<html></html>\n");
+    }
+
+    QTemporaryDir folder;
+    QString path;
+};
+
+TEST_F(ParbexDlgUploadTest, FromADetailItemOfTheSecondUnitGoesToTheSecondUnitsAddress) {
+    std::vector<bool>& waitCursor = fake->RecordWaitCursor();
+    DiscoverSix();
+    waitCursor.clear();
+    ClickItem(Detail(1, 3));
+    dialogs.files.push_back(path);
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    const auto calls = fake->CallsOf("VARL_Admin_UploadFile");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].address, 0x0A4D000Bu);
+    EXPECT_EQ(calls[0].localPath, QFile::encodeName(path).toStdString());
+    EXPECT_EQ(calls[0].ignoredText, "");
+    EXPECT_EQ(calls[0].remoteName, "index.htm");
+    EXPECT_EQ(calls[0].ignoredNumber, 0u);
+    EXPECT_EQ(waitCursor, std::vector<bool>{true});
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
+}
+
+TEST_F(ParbexDlgUploadTest, FromADeviceItemGoesToThatUnit) {
+    DiscoverSix();
+    ClickItem(Device(5));
+    dialogs.files.push_back(path);
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    const auto calls = fake->CallsOf("VARL_Admin_UploadFile");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].address, 0x0A4D000Fu);
+}
+
+TEST_F(ParbexDlgUploadTest, ALongPathIsHandedOverWhole) {
+    QString deep = folder.path();
+    for (int i = 0; i < 12; ++i) {
+        deep += QStringLiteral("/a-folder-name-of-forty-characters-%1xxxx").arg(i, 2, 10, QLatin1Char('0'));
+    }
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QString longPath = deep + QStringLiteral("/a-file-whose-name-is-longer-than-it-should-be") + QString(160, 'n');
+    QFile file(longPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << longPath.size();
+    file.close();
+    DiscoverSix();
+    ClickItem(Detail(0, 0));
+    dialogs.files.push_back(longPath);
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    const auto calls = fake->CallsOf("VARL_Admin_UploadFile");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_GT(calls[0].localPath.size(), 400u);
+    EXPECT_GT(calls[0].remoteName.size(), 200u);
+    EXPECT_EQ(calls[0].localPath, QFile::encodeName(longPath).toStdString());
+    EXPECT_EQ(calls[0].remoteName, QFile::encodeName(QFileInfo(longPath).fileName()).toStdString());
+}
+
+struct UploadOutcomeRow {
+    const char* name;
+    const char* library;
+    std::optional<QString> chosen;  // nullopt: the user cancels; a value "*" stands for the test file
+    VarlBool result;
+    std::vector<RecordedMessage> messages;
+    std::size_t uploads;
+};
+
+class ParbexDlgUploadOutcomeTest : public ParbexDlgUploadTest,
+                                   public ::testing::WithParamInterface<UploadOutcomeRow> {};
+
+TEST_P(ParbexDlgUploadOutcomeTest, ShowsTheOutcome) {
+    const UploadOutcomeRow& row = GetParam();
+    if (std::string(row.library) != FAKE_VARL_FULL) {
+        UseLibrary(row.library);
+    }
+    DiscoverSix();
+    ClickItem(Detail(2, 0));
+    fake->State().uploadResult = row.result;
+    fake->State().errorText = "Unable to connect to 10.77.0.12";
+    dialogs.files.push_back(row.chosen.has_value() && *row.chosen == "*" ? std::optional<QString>(path) : row.chosen);
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    EXPECT_EQ(dialogs.fileRequests, 1);
+    EXPECT_EQ(boxes.messages, row.messages);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_UploadFile").size(), row.uploads);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ParbexDlgUploadOutcomeTest,
+    ::testing::Values(
+        UploadOutcomeRow{"cancelled", FAKE_VARL_FULL, std::nullopt, 1, {Info("File upload cancelled by user.")}, 0},
+        UploadOutcomeRow{"no_file_name", FAKE_VARL_FULL, QString(), 1, {Info("No files selected.")}, 0},
+        UploadOutcomeRow{"library_fails", FAKE_VARL_FULL, QString("*"), 0,
+                         {Failure("Unable to connect to 10.77.0.12")}, 1},
+        UploadOutcomeRow{"export_missing", FAKE_VARL_NO_UPLOAD_FILE, QString("*"), 1,
+                         {Failure("Driver interface error.")}, 0}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ParbexDlgTest, AboutIsInTheContextMenuAndOnF1) {
+    auto* about = window->findChild<QAction*>(QStringLiteral("aboutAction"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->text(), "&About Parbex...");
+    EXPECT_EQ(window->contextMenuPolicy(), Qt::ActionsContextMenu);
+    EXPECT_TRUE(window->actions().contains(about));
+
+    QStringList texts;
+    dialogs.script = [&texts](QDialog& dialog) {
+        for (const char* name : {"makerLabel", "versionLabel", "copyrightLabel"}) {
+            texts << dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
+        }
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+    };
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"About Parbex"});
+    EXPECT_EQ(dialogs.leftOpen, 0);
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_EQ(texts[0], "Tamberlode");
+    EXPECT_EQ(texts[1], "Parbex (ver 1.0)");
+    EXPECT_TRUE(texts[2].contains("Tamberlode"));
+}
+
+TEST(UploadFileDialog, OffersAllFilesFirstMatchingEveryFileThenWebFiles) {
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ConfigureUploadFileDialog(dialog);
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog.selectedNameFilter(), "All Files (*.*)");
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    ASSERT_EQ(types->count(), 2);
+    EXPECT_EQ(types->itemText(0), "All Files (*.*)");
+    EXPECT_EQ(types->itemText(1), "Web Files (*.htm;*.html;*.js)");
+
+    QTemporaryDir folder;
+    for (const char* name : {"README", "index.htm", "page.html", "app.js", "notes.txt"}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // Qt takes a filter's patterns from its last pair of parentheses, separated by blanks.
+    const auto matching = [&folder](const QString& filter) {
+        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\(([^()]*)\\)$")).match(filter);
+        const QStringList patterns = match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return QDir(folder.path()).entryList(patterns, QDir::Files, QDir::Name);
+    };
+    EXPECT_EQ(matching(UploadFileFilters().at(0)),
+              (QStringList{"README", "app.js", "index.htm", "notes.txt", "page.html"}));
+    EXPECT_EQ(matching(UploadFileFilters().at(1)), (QStringList{"app.js", "index.htm", "page.html"}));
+}
+
+TEST(CParbexApp, RunsTheMainWindowModallyAndEndsWithTheOrdinaryExit) {
+    ScriptedDialogs dialogs;
+    CParbexApp app;
+    QWidget* mainWindowWhileRunning = nullptr;
+    dialogs.script = [&](QDialog& dialog) {
+        mainWindowWhileRunning = app.m_pMainWnd;
+        EXPECT_EQ(&dialog, app.m_pMainWnd);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
+    };
+    EXPECT_EQ(app.InitInstance(), 0);
+    EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Quorrel Config Tool"});
+    EXPECT_NE(mainWindowWhileRunning, nullptr);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    EXPECT_EQ(app.Library().Path(), kLibraryLocation);
+    EXPECT_FALSE(app.Library().IsLoaded());
+}
+
+}  // namespace
+}  // namespace parbex

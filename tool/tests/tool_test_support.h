@@ -24,6 +24,9 @@
 #include "fake_varl/fake_varl_state.h"
 #include "message_boxes.h"
 
+// Lets GoogleTest print Qt texts in its failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace parbex::testing {
 
 struct RecordedMessage {
@@ -51,10 +54,12 @@ inline void ShowActive(QWidget& window) {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
 }
 
-// Types keys one by one into whichever widget has the focus at each key, as a keyboard does.
-inline void TypeKeys(const char* keys) {
+// Types keys one by one into whichever widget of window has the focus at each key, as a keyboard
+// does. The window's own focus widget is used, so this holds whichever window the platform
+// considers active.
+inline void TypeKeys(QWidget& window, const char* keys) {
     for (const char* key = keys; *key != '\0'; ++key) {
-        QWidget* focus = QApplication::focusWidget();
+        QWidget* focus = window.window()->focusWidget();
         ASSERT_NE(focus, nullptr) << "no widget has the focus";
         QTest::keyClick(focus, *key);
     }
@@ -120,15 +125,19 @@ private:
 class FakeLibrary {
 public:
     explicit FakeLibrary(const char* path) : path(path) {
+        // A path where no library lies gets a state of its own that nothing calls.
         m_handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(m_handle, nullptr) << dlerror();
-        auto stateOf = reinterpret_cast<fake_varl::State* (*)()>(dlsym(m_handle, "FakeVarl_State"));
-        m_state = stateOf();
+        if (m_handle != nullptr) {
+            auto stateOf = reinterpret_cast<fake_varl::State* (*)()>(dlsym(m_handle, "FakeVarl_State"));
+            m_state = stateOf();
+        }
         m_state->Reset();
     }
     ~FakeLibrary() {
         m_state->Reset();
-        dlclose(m_handle);
+        if (m_handle != nullptr) {
+            dlclose(m_handle);
+        }
     }
     FakeLibrary(const FakeLibrary&) = delete;
     FakeLibrary& operator=(const FakeLibrary&) = delete;
@@ -159,7 +168,8 @@ public:
 
 private:
     void* m_handle = nullptr;
-    fake_varl::State* m_state = nullptr;
+    fake_varl::State m_unusedState;
+    fake_varl::State* m_state = &m_unusedState;
 };
 
 inline DeviceRecord MakeRecord(std::uint32_t serial, std::uint8_t dhcpMode, std::uint32_t address,
