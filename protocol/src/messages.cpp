@@ -1,8 +1,6 @@
 #include "messages.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 namespace varl {
 namespace {
@@ -95,8 +93,7 @@ bool ParseDeviceReply(std::string_view datagram, DeviceRecord& record) {
         scanner.Word(kAddressWidth, netMask) && scanner.Word(kAddressWidth, gateway) &&
         scanner.Word(0, chipName);
 
-    const std::size_t chipLength = std::min(chipName.size(), kChipNameLength);
-    std::memcpy(record.chipName, chipName.data(), chipLength);
+    const std::size_t chipLength = chipName.copy(record.chipName, kChipNameLength);
     record.chipName[chipLength] = '\0';
 
     record.address = ParseDottedQuad(address);
