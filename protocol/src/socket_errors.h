@@ -1,5 +1,5 @@
-// Socket errors as the units' own platform names them: Windows Sockets error numbers, their
-// names in failure texts, and the calling thread's last socket error.
+// Socket errors under their Windows Sockets numbers and names, which the library's failure texts
+// carry ("... (WSAEMSGSIZE)"), and the calling thread's last socket error.
 #pragma once
 
 #include <string_view>

@@ -38,8 +38,7 @@ bool FailWithSocketError(const char* message) {
     return false;
 }
 
-// The request is built in the exchange's receive buffer, as the units' platform did; the zero
-// after it is not sent.
+// The request is built in the exchange's receive buffer with a terminating zero, which is not sent.
 bool SendDiscoverRequest(DatagramSocket& socket, MessageBuffer& buffer) {
     std::memcpy(buffer.data(), kDiscoverRequest.data(), kDiscoverRequest.size());
     buffer[kDiscoverRequest.size()] = '\0';
