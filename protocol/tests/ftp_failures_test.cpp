@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ const ArgumentCase kArgumentCases[] = {
     {"FolderAsLocalFile", LocalFile::kFolder, "INDEX.HTM", kSendText},
     {"BlankLocalPath", LocalFile::kBlank, "INDEX.HTM", kSendText},
 };
+
+void PrintTo(const ArgumentCase& row, std::ostream* out) { *out << row.label; }
 
 class ArgumentTest : public FtpFailureTest, public ::testing::WithParamInterface<ArgumentCase> {};
 
@@ -124,6 +127,8 @@ const ServerCase kServerCases[] = {
     // Five seconds without progress, noticed within libcurl's one-second progress ticks.
     {"ServerStopsReading", "10.77.200.5", {"--stall-after", "1048576"}, 64 * kMiB, kSendText, 8.0},
 };
+
+void PrintTo(const ServerCase& row, std::ostream* out) { *out << row.label; }
 
 class ServerFailureTest : public FtpFailureTest, public ::testing::WithParamInterface<ServerCase> {};
 

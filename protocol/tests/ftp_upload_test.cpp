@@ -69,6 +69,9 @@ const NameCase kNameCases[] = {
     {"Delete", "A\x7F.HTM", kControlCharacterText, false},
 };
 
+// Failures name the row, not its bytes.
+void PrintTo(const NameCase& row, std::ostream* out) { *out << row.label; }
+
 class RemoteNameTest : public FtpUploadTest, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(RemoteNameTest, StoresUnchangedOrFailsWithItsText) {
@@ -140,6 +143,8 @@ const LocalPathCase kLocalPathCases[] = {
     {"BlankInsideKept", "", "with blank", ""},
 };
 
+void PrintTo(const LocalPathCase& row, std::ostream* out) { *out << row.label; }
+
 class LocalPathTest : public FtpUploadTest, public ::testing::WithParamInterface<LocalPathCase> {};
 
 TEST_P(LocalPathTest, IsTrimmedAtBothEndsOnly) {
@@ -155,6 +160,13 @@ TEST_P(LocalPathTest, IsTrimmedAtBothEndsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, LocalPathTest, ::testing::ValuesIn(kLocalPathCases),
                          [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(FtpUploadTest, EmptyLocalFileIsStoredEmpty) {
+    const UploadOutcome outcome = Upload(kUnitAddress, LocalFile("empty.htm", "").c_str(), "EMPTY.HTM");
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    EXPECT_EQ(FileNames(UnitHome()), std::vector<std::string>{"EMPTY.HTM"});
+    EXPECT_EQ(ReadFile(UnitHome() + "/EMPTY.HTM"), "");
+}
 
 TEST_F(FtpUploadTest, SuccessAfterFailureLeavesTheEarlierText) {
     const std::string path = LocalFile("page.htm", "page\n");
