@@ -92,7 +92,8 @@ std::size_t NoteReply(char* line, std::size_t size, std::size_t count, void* wat
 }
 
 // libcurl's own low-speed limit averages over its window and fires late; this gives up as soon
-// as the byte count has stood still for the whole stall limit.
+// as the byte count has stood still for the whole stall limit, counted from the start of the store
+// step until the first byte moves.
 int AbortWhenStalled(void* watch, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
     auto& state = *static_cast<TransferWatch*>(watch);
     const auto now = Clock::now();
