@@ -101,12 +101,15 @@ public:
 
     std::optional<QString> ChooseUploadFile(QWidget*) override {
         ++fileRequests;
-        if (files.empty()) {
+        if (files.empty() || !files.front().has_value()) {
+            if (!files.empty()) {
+                files.pop_front();
+            }
             return std::nullopt;
         }
-        std::optional<QString> file = files.front();
+        const QString path = *files.front();
         files.pop_front();
-        return file;
+        return path;
     }
 
     std::function<void(QDialog&)> script;

@@ -1,0 +1,186 @@
+// The whole system in the lab: parbex's main window with the real library at its fixed
+// location, six simulated units and their FTP servers.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ipv4_address_edit.h"
+#include "lab/lab_units.h"
+#include "library_binding.h"
+#include "parbex_dlg.h"
+#include "tool_test_support.h"
+
+namespace parbex {
+namespace {
+
+using testing::Failure;
+using testing::Info;
+using testing::MessageRecorder;
+using testing::RecordedMessage;
+using testing::ScriptedDialogs;
+
+// The lab's six units as it starts them: unit i at 10.77.0.(10 + i), serial
+// (0x1A2B3 + i * 0x1111) & 0xFFFFF, DHCP on for every third unit.
+const char* const kSixUnits =
+    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
+    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
+    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n";
+
+const char* const kSentNotice =
+    "The configuration has been sent.\n\nYou may need to use Discover again to conifirm the changes were made.";
+
+class ParbexLabTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(lab::LabDirectory().empty()) << "runs inside scripts/lab only";
+        ASSERT_TRUE(lab::LoadUnitTable(kSixUnits, 6));
+        window = std::make_unique<CParbexDlg>(binding);
+        testing::ShowActive(*window);
+    }
+
+    QTreeWidget* Tree() const { return window->findChild<QTreeWidget*>(QStringLiteral("deviceTree")); }
+    QPushButton* Button(const char* name) const { return window->findChild<QPushButton*>(QString::fromLatin1(name)); }
+
+    // The unit's texts as the tree shows them: device item, then the network item's details.
+    QStringList UnitTexts(int row) const {
+        QTreeWidgetItem* device = Tree()->topLevelItem(row);
+        QStringList texts{device->text(0)};
+        QTreeWidgetItem* network = device->child(0);
+        for (int i = 0; i < network->childCount(); ++i) {
+            texts << network->child(i)->text(0);
+        }
+        return texts;
+    }
+
+    void SelectDetail(int row, int detail) {
+        QTreeWidgetItem* item = Tree()->topLevelItem(row)->child(0)->child(detail);
+        Tree()->setCurrentItem(item);
+        ASSERT_EQ(Tree()->selectedItems().value(0), item);
+    }
+
+    void Discover() {
+        QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
+        ASSERT_EQ(Tree()->topLevelItemCount(), 6);
+    }
+
+    // Opens Configure on the unit in row and saves the given choice.
+    void Configure(int row, const char* dhcpButton, const char* address, const char* mask, const char* gateway) {
+        SelectDetail(row, 1);
+        dialogs.script = [=](QDialog& dialog) {
+            QTest::mouseClick(dialog.findChild<QRadioButton*>(QString::fromLatin1(dhcpButton)), Qt::LeftButton);
+            if (address != nullptr) {
+                const std::pair<const char*, const char*> fields[] = {
+                    {"ipAddress", address}, {"ipNetMask", mask}, {"ipGateway", gateway}};
+                for (const auto& [name, text] : fields) {
+                    auto* edit = dialog.findChild<Ipv4AddressEdit*>(QString::fromLatin1(name));
+                    for (int i = 0; i < 4; ++i) {
+                        edit->Box(i)->clear();
+                    }
+                    edit->Box(0)->setFocus();
+                    testing::TypeKeys(dialog, text);
+                }
+            }
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+        };
+        QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
+    }
+
+    MessageRecorder boxes;
+    ScriptedDialogs dialogs;
+    // The program's own binding: the library at the fixed location.
+    LibraryBinding binding;
+    std::unique_ptr<CParbexDlg> window;
+};
+
+TEST_F(ParbexLabTest, DiscoverShowsTheSixUnitsWithTheirValues) {
+    const lab::DatagramLog log;
+    Discover();
+    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_EQ(UnitTexts(0), (QStringList{"S/N 1A2B3h", "Chip Name: QX-100", "DHCP: Off", "Address: 10.77.0.10",
+                                         "Mask: 255.255.0.0", "Gateway: 10.77.0.1"}));
+    EXPECT_EQ(UnitTexts(1), (QStringList{"S/N 1B3C4h", "Chip Name: QX-200", "DHCP: Off", "Address: 10.77.0.11",
+                                         "Mask: 255.255.0.0", "Gateway: 10.77.0.1"}));
+    EXPECT_EQ(UnitTexts(2), (QStringList{"S/N 1C4D5h", "Chip Name: QX-100", "DHCP: On", "Address: 10.77.0.12",
+                                         "Mask: 255.255.0.0", "Gateway: 10.77.0.1"}));
+    EXPECT_EQ(UnitTexts(5), (QStringList{"S/N 1F808h", "Chip Name: QX-200", "DHCP: On", "Address: 10.77.0.15",
+                                         "Mask: 255.255.0.0", "Gateway: 10.77.0.1"}));
+    // Six units are more than the first array holds: two discovery requests went out.
+    std::vector<std::string> requests;
+    for (const lab::Datagram& datagram : log.Since()) {
+        requests.push_back(datagram.bytes);
+        EXPECT_EQ(datagram.source, "10.77.0.1");
+    }
+    EXPECT_EQ(requests, (std::vector<std::string>{"0 1", "0 1"}));
+}
+
+TEST_F(ParbexLabTest, ConfigureReachesTheUnitAsTheExactMessageAndASecondDiscoverShowsIt) {
+    Discover();
+    const lab::DatagramLog log;
+    Configure(1, "dhcpOff", "10.77.200.5", "255.255.255.0", "10.77.200.1");
+    Configure(0, "dhcpOn", nullptr, nullptr, nullptr);
+    EXPECT_EQ(boxes.messages, (std::vector<RecordedMessage>{Info(kSentNotice), Info(kSentNotice)}));
+
+    std::vector<std::string> received;
+    for (const lab::Datagram& datagram : log.Since()) {
+        received.push_back(datagram.bytes);
+    }
+    EXPECT_EQ(received, (std::vector<std::string>{"1B3C4 5 0 10.77.200.5 255.255.255.0 10.77.200.1",
+                                                  "1A2B3 5 1    "}));
+
+    Discover();
+    EXPECT_EQ(UnitTexts(1), (QStringList{"S/N 1B3C4h", "Chip Name: QX-200", "DHCP: Off", "Address: 10.77.200.5",
+                                         "Mask: 255.255.255.0", "Gateway: 10.77.200.1"}));
+    // A unit switched to DHCP keeps reporting its addresses.
+    EXPECT_EQ(UnitTexts(0), (QStringList{"S/N 1A2B3h", "Chip Name: QX-100", "DHCP: On", "Address: 10.77.0.10",
+                                         "Mask: 255.255.0.0", "Gateway: 10.77.0.1"}));
+}
+
+TEST_F(ParbexLabTest, UploadFileStoresTheChosenFileInThatUnitsFolderWithTheSameBytes) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("status.htm"));
+    const std::string content = "<html>\n<body>Quorrel status</body>\n</html>\n";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), static_cast<qint64>(content.size()));
+    }
+    Discover();
+    SelectDetail(3, 2);
+    dialogs.files.push_back(path);
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
+    EXPECT_EQ(lab::ReadFile(lab::LabDirectory() + "/ftp/10.77.0.13/status.htm"), content);
+}
+
+TEST_F(ParbexLabTest, ARefusedUploadShowsTheLibrarysTextOnce) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // Nine characters before the dot: more than a unit's file names allow.
+    const QString path = folder.filePath(QStringLiteral("ninechars.htm"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x\n");
+    }
+    Discover();
+    SelectDetail(0, 0);
+    dialogs.files.push_back(path);
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    EXPECT_EQ(boxes.messages,
+              std::vector<RecordedMessage>{Failure("File upload error. Remote file name must use 8.3 format.")});
+    EXPECT_EQ(binding.FetchLibraryError(), "");
+}
+
+}  // namespace
+}  // namespace parbex
