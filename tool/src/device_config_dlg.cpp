@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+
 #include "device_text.h"
 #include "dialog_runner.h"
 #include "dialog_units.h"
@@ -21,10 +23,18 @@ namespace {
 const char* const kConfigurationSent =
     "The configuration has been sent.\n\nYou may need to use Discover again to conifirm the changes were made.";
 
+// A label right-aligned against its field. Where the font draws the text wider than the slot the
+// layout gives it, the label grows to the left, up to the dialog's edge, rather than cutting the
+// text.
 QLabel* AddRightAlignedLabel(QWidget* parent, const char* text, const QRect& geometry) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setGeometry(geometry);
+    QRect slot = geometry;
+    const int needed = label->sizeHint().width();
+    if (needed > slot.width()) {
+        slot.setLeft(std::max(0, slot.right() + 1 - needed));
+    }
+    label->setGeometry(slot);
     return label;
 }
 

@@ -19,6 +19,7 @@
 #include "dialog_units.h"
 #include "library_binding.h"
 #include "message_boxes.h"
+#include "tree_lines_style.h"
 #include "wait_cursor.h"
 
 namespace parbex {
@@ -66,6 +67,9 @@ CParbexDlg::CParbexDlg(LibraryBinding& library, QWidget* parent)
     m_treeDevices->setDragEnabled(false);
     m_treeDevices->setDragDropMode(QAbstractItemView::NoDragDrop);
     m_treeDevices->setUniformRowHeights(true);
+    auto* linesStyle = new TreeLinesStyle;
+    linesStyle->setParent(m_treeDevices);
+    m_treeDevices->setStyle(linesStyle);
     // The tree's own sorting would order the children too; device items alone are inserted in
     // order of their text.
     m_treeDevices->setSortingEnabled(false);
