@@ -331,12 +331,6 @@ TEST_F(ParbexDlgTest, ClosingFromTheTitleBarEndsTheWindowWithoutTheDialog) {
     EXPECT_TRUE(dialogs.runTitles.empty());
 }
 
-TEST_F(ParbexDlgTest, CloseEndsTheWindowAccepted) {
-    QTest::mouseClick(Button("closeButton"), Qt::LeftButton);
-    EXPECT_EQ(window->result(), QDialog::Accepted);
-    EXPECT_FALSE(window->isVisible());
-}
-
 TEST_F(ParbexDlgTest, EnterTriggersNoDisabledCommand) {
     DiscoverSix();
     Tree()->setFocus();
