@@ -38,6 +38,7 @@ struct UnitTable {
 //   raw [delay=MS] TEXT
 //   oversize SIZE [delay=MS]
 //   empty [delay=MS]
+// Entries due at the same moment leave units first, in table order, then the extra datagrams.
 // On failure returns nothing and sets error to a one-line reason naming the line.
 std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& error);
 
