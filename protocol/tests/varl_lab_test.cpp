@@ -8,27 +8,19 @@
 #include <vector>
 
 #include "device_record_testing.h"
-#include "lab_control.h"
+#include "lab_client.h"
 #include "varl.h"
 
 namespace {
 
-using varl::lab::DatagramLog;
-using varl::lab::LoadUnitTable;
+using sim::lab::DatagramLog;
+using sim::lab::kSixUnits;
+using sim::lab::LoadUnitTable;
 using varl::testing::FilledRecord;
 using varl::testing::MakeRecord;
 
 // Long enough for every simulated reply without a delay to arrive; short to keep the run fast.
 constexpr uint32_t kTimeOutMs = 300;
-
-// The six units of a default lab, in answer order.
-const char* const kSixUnits =
-    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n";
 
 DeviceRecord LabUnit(uint32_t serial, uint8_t dhcpMode, uint32_t lastOctets, const char* chip) {
     return MakeRecord(serial, dhcpMode, 0x0A4D0000u + lastOctets, 0xFFFF0000u, 0x0A4D0001u, chip);
@@ -44,7 +36,7 @@ std::string TakeLastError() {
 class LabTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(varl::lab::LabDirectory().empty()) << "run this test inside scripts/lab";
+        ASSERT_FALSE(sim::lab::LabDirectory().empty()) << "run this test inside scripts/lab";
         TakeLastError();
     }
 };

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "device_record_testing.h"
 #include "dialog_runner.h"
 #include "fake_varl/fake_varl_state.h"
 #include "message_boxes.h"
@@ -175,17 +176,7 @@ private:
     fake_varl::State* m_state = &m_unusedState;
 };
 
-inline DeviceRecord MakeRecord(std::uint32_t serial, std::uint8_t dhcpMode, std::uint32_t address,
-                               std::uint32_t netMask, std::uint32_t gateway, const char* chipName) {
-    DeviceRecord record{};
-    record.serial = serial;
-    record.dhcpMode = dhcpMode;
-    record.address = address;
-    record.netMask = netMask;
-    record.gateway = gateway;
-    std::strncpy(record.chipName, chipName, sizeof record.chipName - 1);
-    return record;
-}
+using varl::testing::MakeRecord;
 
 inline bool SameBytes(const DeviceRecord& a, const DeviceRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "ipv4_address_edit.h"
-#include "lab/lab_units.h"
+#include "lab_client.h"
 #include "library_binding.h"
 #include "parbex_dlg.h"
 #include "tool_test_support.h"
@@ -20,21 +20,12 @@
 namespace parbex {
 namespace {
 
+namespace lab = sim::lab;
 using testing::Failure;
 using testing::Info;
 using testing::MessageRecorder;
 using testing::RecordedMessage;
 using testing::ScriptedDialogs;
-
-// The lab's six units as it starts them: unit i at 10.77.0.(10 + i), serial
-// (0x1A2B3 + i * 0x1111) & 0xFFFFF, DHCP on for every third unit.
-const char* const kSixUnits =
-    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n";
 
 const char* const kSentNotice =
     "The configuration has been sent.\n\nYou may need to use Discover again to conifirm the changes were made.";
@@ -43,7 +34,7 @@ class ParbexLabTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(lab::LabDirectory().empty()) << "runs inside scripts/lab only";
-        ASSERT_TRUE(lab::LoadUnitTable(kSixUnits, 6));
+        ASSERT_TRUE(lab::LoadUnitTable(lab::kSixUnits, 6));
         window = std::make_unique<CParbexDlg>(binding);
         testing::ShowActive(*window);
     }
@@ -116,9 +107,9 @@ TEST_F(ParbexLabTest, DiscoverShowsTheSixUnitsWithTheirValues) {
                                          "Mask: 255.255.0.0", "Gateway: 10.77.0.1"}));
     // Six units are more than the first array holds: two discovery requests went out.
     std::vector<std::string> requests;
-    for (const lab::Datagram& datagram : log.Since()) {
+    for (const lab::LoggedDatagram& datagram : log.Since()) {
         requests.push_back(datagram.bytes);
-        EXPECT_EQ(datagram.source, "10.77.0.1");
+        EXPECT_EQ(datagram.sourceAddress, "10.77.0.1");
     }
     EXPECT_EQ(requests, (std::vector<std::string>{"0 1", "0 1"}));
 }
@@ -131,7 +122,7 @@ TEST_F(ParbexLabTest, ConfigureReachesTheUnitAsTheExactMessageAndASecondDiscover
     EXPECT_EQ(boxes.messages, (std::vector<RecordedMessage>{Info(kSentNotice), Info(kSentNotice)}));
 
     std::vector<std::string> received;
-    for (const lab::Datagram& datagram : log.Since()) {
+    for (const lab::LoggedDatagram& datagram : log.Since()) {
         received.push_back(datagram.bytes);
     }
     EXPECT_EQ(received, (std::vector<std::string>{"1B3C4 5 0 10.77.200.5 255.255.255.0 10.77.200.1",

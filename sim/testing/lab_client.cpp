@@ -1,0 +1,144 @@
+#include "lab_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace sim::lab {
+namespace {
+
+// The simulator answers a control datagram as soon as it has read the table; even a table of a
+// thousand units takes it far less than this.
+constexpr int kControlAnswerTimeoutMs = 3000;
+
+std::string Environment(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : fallback;
+}
+
+int HexDigit(char digit) {
+    if (digit >= '0' && digit <= '9') return digit - '0';
+    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+    return -1;
+}
+
+// Reads one log line; false when it does not have the simulator's format.
+bool ParseLine(const std::string& line, LoggedDatagram& datagram) {
+    std::istringstream fields(line);
+    std::string stamp, source, hex;
+    if (!(fields >> stamp >> source >> datagram.length)) return false;
+    fields >> hex;  // absent for a datagram of no bytes
+    const std::size_t colon = source.rfind(':');
+    datagram.sourceAddress = source.substr(0, colon);
+    bool wellFormed = colon != std::string::npos && hex.size() == 2 * datagram.length;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        const int high = HexDigit(hex[i]);
+        const int low = HexDigit(hex[i + 1]);
+        wellFormed = wellFormed && high >= 0 && low >= 0;
+        datagram.bytes.push_back(static_cast<char>(std::max(high, 0) * 16 + std::max(low, 0)));
+    }
+    return wellFormed;
+}
+
+}  // namespace
+
+std::string LabDirectory() { return Environment("LAB_DIR", ""); }
+
+UdpClient::UdpClient() {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+}
+
+UdpClient::~UdpClient() { ::close(fd_); }
+
+void UdpClient::SendTo(const std::string& bytes, const std::string& address, uint16_t port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    ::inet_pton(AF_INET, address.c_str(), &to.sin_addr);
+    ASSERT_EQ(::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+              static_cast<ssize_t>(bytes.size()));
+}
+
+void UdpClient::Broadcast(const std::string& bytes) { SendTo(bytes, "255.255.255.255", 8001); }
+
+std::vector<std::string> UdpClient::ReceiveUntilQuiet(int quietMs, std::size_t maxCount) {
+    std::vector<std::string> datagrams;
+    std::vector<char> buffer(70000);
+    pollfd wanted{fd_, POLLIN, 0};
+    while (datagrams.size() < maxCount && ::poll(&wanted, 1, quietMs) == 1) {
+        const ssize_t length = ::recv(fd_, buffer.data(), buffer.size(), 0);
+        if (length < 0) break;
+        datagrams.emplace_back(buffer.data(), static_cast<std::size_t>(length));
+    }
+    return datagrams;
+}
+
+::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits) {
+    static int tables = 0;
+    const std::string path = LabDirectory() + "/units-" + std::to_string(++tables) + ".conf";
+    std::ofstream(path) << table;
+
+    UdpClient control;
+    const std::string command = "load " + path;
+    control.SendTo(command, Environment("LAB_SIM_CONTROL_ADDRESS", "10.77.0.2"),
+                   static_cast<uint16_t>(std::stoi(Environment("LAB_SIM_CONTROL_PORT", "8009"))));
+    const std::vector<std::string> answer = control.ReceiveUntilQuiet(kControlAnswerTimeoutMs, 1);
+    if (answer.empty()) return ::testing::AssertionFailure() << "the simulator did not answer \"" << command << '"';
+    if (answer[0] != "ok " + std::to_string(expectedUnits)) {
+        return ::testing::AssertionFailure() << "the simulator answered \"" << answer[0] << '"';
+    }
+    return ::testing::AssertionSuccess();
+}
+
+DatagramLog::DatagramLog() : path_(LabDirectory() + "/datagrams.log") {
+    std::ifstream log(path_, std::ios::binary | std::ios::ate);
+    mark_ = log ? static_cast<std::size_t>(log.tellg()) : 0;
+}
+
+std::vector<LoggedDatagram> DatagramLog::Since(std::size_t minimum, std::chrono::milliseconds wait) const {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::string text;
+    for (;;) {
+        std::ifstream log(path_, std::ios::binary);
+        log.seekg(static_cast<std::streamoff>(mark_));
+        std::ostringstream appended;
+        appended << log.rdbuf();
+        text = appended.str();
+        // A line still being written is left for the next look.
+        text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+        const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        if (lines >= minimum || std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    std::vector<LoggedDatagram> datagrams;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        LoggedDatagram datagram;
+        if (!ParseLine(line, datagram)) ADD_FAILURE() << "the simulator logged a malformed line: \"" << line << '"';
+        datagrams.push_back(datagram);
+    }
+    return datagrams;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+}  // namespace sim::lab

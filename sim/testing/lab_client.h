@@ -1,0 +1,78 @@
+// What tests running inside the lab (scripts/lab) use of the simulator: a UDP socket on the
+// administrator's side, loading a unit table through the control port, and the datagrams the
+// simulated units received.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim::lab {
+
+// The unit table of a lab started with --units 6, in answer order: unit i at 10.77.0.(10 + i),
+// serial (0x1A2B3 + i * 0x1111) & 0xFFFFF, DHCP on for every third unit.
+inline constexpr const char* kSixUnits =
+    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
+    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
+    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
+    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n";
+
+// $LAB_DIR, or empty outside the lab.
+std::string LabDirectory();
+
+// A UDP socket on a port of its own that may broadcast.
+class UdpClient {
+public:
+    UdpClient();
+    ~UdpClient();
+    UdpClient(const UdpClient&) = delete;
+    UdpClient& operator=(const UdpClient&) = delete;
+
+    void SendTo(const std::string& bytes, const std::string& address, uint16_t port);
+    // To the units' discovery port.
+    void Broadcast(const std::string& bytes);
+
+    // Every datagram that arrives until quietMs pass without one, or the first maxCount.
+    std::vector<std::string> ReceiveUntilQuiet(int quietMs = 300, std::size_t maxCount = SIZE_MAX);
+
+private:
+    int fd_ = -1;
+};
+
+// Writes table to a file in the lab folder and has the simulator replace its units with it.
+// Succeeds when the simulator answers "ok N" with N the number of units expected.
+::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits);
+
+// One line of $LAB_DIR/datagrams.log: "TIMESTAMP SOURCE_IP:SOURCE_PORT LENGTH HEX".
+struct LoggedDatagram {
+    std::string sourceAddress;  // without the port
+    std::size_t length = 0;
+    std::string bytes;  // decoded from HEX
+};
+
+// The datagrams the units receive from the moment of construction on. A line that does not read
+// as the format above (HEX being LENGTH bytes in lower-case hex) fails the running test.
+class DatagramLog {
+public:
+    DatagramLog();
+
+    // Datagrams logged since construction, once at least minimum have been (or after wait); with
+    // no minimum, those logged so far.
+    std::vector<LoggedDatagram> Since(std::size_t minimum = 0,
+                                      std::chrono::milliseconds wait = std::chrono::milliseconds(2000)) const;
+
+private:
+    std::string path_;
+    std::size_t mark_ = 0;
+};
+
+// The whole content of a file, or an empty text when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+}  // namespace sim::lab
