@@ -14,6 +14,9 @@ QStringList UploadFileFilters() {
 void ConfigureUploadFileDialog(QFileDialog& dialog) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    // Qt's own dialog, so the entries read exactly as named: a desktop's native dialog may cut a
+    // name at its first parenthesis.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(UploadFileFilters());
     dialog.selectNameFilter(UploadFileFilters().first());
