@@ -36,5 +36,7 @@ done
 links_after=$(ip -o link show | awk -F': ' '{print $2}' | sort)
 [[ "$links_before" == "$links_after" ]] || fail "host interfaces changed: $(diff <(echo "$links_before") <(echo "$links_after"))"
 ip link show lab0 >/dev/null 2>&1 && fail "lab0 exists in the host"
+# A lab killed from outside cannot remove its own folder; nothing of it runs any more.
+rm -rf "$killed_dir"
 rm -f "$dir_file" "$dir_file.2"
 echo "lab leaves nothing behind: ok"
