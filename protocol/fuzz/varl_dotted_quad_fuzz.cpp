@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "messages.h"
+#include "dotted_quad.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     auto bytes = std::make_unique<char[]>(size == 0 ? 1 : size);

@@ -1,11 +1,10 @@
-// The text messages exchanged with the units over UDP, and the dotted text of IPv4 values.
+// The text messages exchanged with the units over UDP.
 // Pure conversions: no state, no input or output.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "varl.h"
@@ -34,15 +33,5 @@ bool ParseDeviceReply(std::string_view datagram, DeviceRecord& record);
 // "%05X 5 %1.1d    " (the four trailing blanks are part of the message); dhcpMode 0 gives the
 // static form "SERIAL 5 0 ADDRESS MASK GATEWAY" with dotted addresses.
 std::size_t FormatSetConfig(MessageBuffer& buffer, const DeviceRecord& record);
-
-// The IPv4 value of a dotted text such as "192.168.0.10" (0xC0A8000A), or 0 for a text it
-// rejects: any character other than digits and dots, fewer than three dots, or a leading dot.
-// The text is cut at its first three dots; each part contributes its leading decimal digits
-// (0 when it has none), the fourth stops at a further dot. Parts are not limited to 255: a larger
-// part carries into the octet above, all in unsigned 32-bit arithmetic.
-uint32_t ParseDottedQuad(std::string_view text);
-
-// The four octets of value, most significant first, in decimal without leading zeros: "10.0.0.1".
-std::string FormatDottedQuad(uint32_t value);
 
 }  // namespace varl
