@@ -8,7 +8,6 @@
 
 #include <cerrno>
 
-#include "socket_errors.h"
 
 namespace varl {
 namespace {
@@ -19,25 +18,24 @@ namespace {
 // to administer the network asks past that cap first.
 constexpr int kReceiveBufferBytes = 1 << 20;
 
+SocketResult ErrnoFailure() { return {SocketErrorFromErrno(errno), 0}; }
+
 }  // namespace
 
 PosixDatagramSocket::~PosixDatagramSocket() { Close(); }
 
-bool PosixDatagramSocket::Create() {
+SocketResult PosixDatagramSocket::Create() {
     Close();
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd == -1) {
-        SetLastSocketErrorFromErrno();
-        return false;
-    }
+    if (fd == -1) return ErrnoFailure();
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(0);
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == -1) {
-        SetLastSocketErrorFromErrno();
+        const SocketResult failure = ErrnoFailure();
         ::close(fd);
-        return false;
+        return failure;
     }
     // A smaller buffer than asked for still works, only with less room for bursts.
     const int receiveBuffer = kReceiveBufferBytes;
@@ -45,48 +43,36 @@ bool PosixDatagramSocket::Create() {
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     }
     fd_ = fd;
-    return true;
+    return {};
 }
 
-bool PosixDatagramSocket::EnableBroadcast() {
+SocketResult PosixDatagramSocket::EnableBroadcast() {
     const int enable = 1;
-    if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable) == -1) {
-        SetLastSocketErrorFromErrno();
-        return false;
-    }
-    return true;
+    if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable) == -1) return ErrnoFailure();
+    return {};
 }
 
-long PosixDatagramSocket::SendBroadcast(const char* bytes, std::size_t length, uint16_t port) {
+SocketResult PosixDatagramSocket::SendBroadcast(const char* bytes, std::size_t length, uint16_t port) {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(port);
     destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
     const ssize_t sent = ::sendto(fd_, bytes, length, MSG_NOSIGNAL,
                                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-    if (sent == -1) {
-        SetLastSocketErrorFromErrno();
-        return -1;
-    }
-    return static_cast<long>(sent);
+    if (sent == -1) return ErrnoFailure();
+    return {kWsaNoError, static_cast<std::size_t>(sent)};
 }
 
-long PosixDatagramSocket::ReceiveFrom(char* buffer, std::size_t size) {
+SocketResult PosixDatagramSocket::ReceiveFrom(char* buffer, std::size_t size) {
     // recvmsg rather than recvfrom: only its MSG_TRUNC flag tells that the datagram did not fit.
     iovec part{buffer, size};
     msghdr message{};
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     const ssize_t received = ::recvmsg(fd_, &message, 0);
-    if (received == -1) {
-        SetLastSocketErrorFromErrno();
-        return -1;
-    }
-    if ((message.msg_flags & MSG_TRUNC) != 0) {
-        SetLastSocketError(kWsaEMsgSize);
-        return -1;
-    }
-    return static_cast<long>(received);
+    if (received == -1) return ErrnoFailure();
+    if ((message.msg_flags & MSG_TRUNC) != 0) return {kWsaEMsgSize, 0};
+    return {kWsaNoError, static_cast<std::size_t>(received)};
 }
 
 void PosixDatagramSocket::Close() {

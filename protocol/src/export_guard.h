@@ -1,24 +1,31 @@
 // Every export runs its operation inside this guard, so that no C++ exception crosses the
-// library's boundary: anything thrown becomes a false result with a text for the caller.
+// library's boundary and the caller's program never ends here: anything thrown becomes a false
+// result with a text. The guard is the one place that turns a failure into the last-error text,
+// and that needs no memory, so running out of it inside still gives false and a text.
 #pragma once
 
-#include <exception>
 #include <new>
 
+#include "failure_texts.h"
 #include "last_error.h"
+#include "status.h"
 #include "varl.h"
 
 namespace varl {
 
+// operation returns a Status.
 template <typename Operation>
 VarlBool RunGuarded(Operation&& operation) noexcept {
+    Status status;
     try {
-        return operation() ? 1 : 0;
+        status = operation();
     } catch (const std::bad_alloc&) {
-        SetLastErrorText("Internal error. Out of memory.");
+        status = Status::Failure(text::kOutOfMemory);
     } catch (...) {
-        SetLastErrorText("Internal error. Unexpected failure inside the library.");
+        status = Status::Failure(text::kUnexpectedFailure);
     }
+    if (status.ok()) return 1;
+    SaveError(status);
     return 0;
 }
 

@@ -12,21 +12,13 @@
 #include <string>
 #include <string_view>
 
-#include "last_error.h"
-#include "messages.h"
+#include "dotted_quad.h"
+#include "failure_texts.h"
 
 namespace varl {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kNoLocalPathText = "File upload error. No local file path given.";
-constexpr const char* kNoRemoteNameText = "File upload error. No remote file name given.";
-constexpr const char* kNameNot83Text = "File upload error. Remote file name must use 8.3 format.";
-constexpr const char* kControlCharacterText = "File upload error. Remote file name holds a control character.";
-constexpr const char* kOptionText = "Communications error. Could not set connection option.";
-constexpr const char* kConnectionText = "Communications error. Could not open transfer connection.";
-constexpr const char* kSendText = "Communications error. Could not send file.";
 
 // The units' fixed login: the same three letters as user name and password.
 constexpr const char* kLogin = "lqm";
@@ -204,61 +196,33 @@ std::size_t UploadSource::Read(char* buffer, std::size_t capacity) {
     return got < 0 ? CURL_READFUNC_ABORT : static_cast<std::size_t>(got);
 }
 
-bool UploadFile(uint32_t address, const char* localPath, const char* remoteName) {
-    if (localPath == nullptr) {
-        SetLastErrorText(kNoLocalPathText);
-        return false;
-    }
-    if (remoteName == nullptr) {
-        SetLastErrorText(kNoRemoteNameText);
-        return false;
-    }
+Status UploadFile(uint32_t address, const char* localPath, const char* remoteName) {
+    if (localPath == nullptr) return Status::Failure(text::kNoLocalPath);
+    if (remoteName == nullptr) return Status::Failure(text::kNoRemoteName);
     const std::string path = TrimWhiteSpace(localPath);
     const std::string_view name = remoteName;
-    if (!IsEightDotThree(name)) {
-        SetLastErrorText(kNameNot83Text);
-        return false;
-    }
-    if (HoldsControlCharacter(name)) {
-        SetLastErrorText(kControlCharacterText);
-        return false;
-    }
+    if (!IsEightDotThree(name)) return Status::Failure(text::kNameNot83);
+    if (HoldsControlCharacter(name)) return Status::Failure(text::kControlCharacter);
 
     // The file is opened and its first block read before connecting: a file that cannot be read
     // must not leave an empty file on the unit.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastErrorText(kSendText);
-        return false;
-    }
+    if (fd < 0) return Status::Failure(text::kCouldNotSendFile);
     UploadSource source(fd);
-    if (!source.ReadAhead()) {
-        SetLastErrorText(kSendText);
-        return false;
-    }
+    if (!source.ReadAhead()) return Status::Failure(text::kCouldNotSendFile);
 
     // On Linux a connection to 0.0.0.0 reaches this very machine: a unit without an address
     // would have its file land on the administrator's own FTP server.
-    if (address == 0) {
-        SetLastErrorText(kConnectionText);
-        return false;
-    }
+    if (address == 0) return Status::Failure(text::kCouldNotOpenConnection);
     const EasyHandle handle(curl_easy_init());
-    if (!handle) {
-        SetLastErrorText(kConnectionText);
-        return false;
-    }
+    if (!handle) return Status::Failure(text::kCouldNotOpenConnection);
 
     TransferWatch watch;
     const std::string loginUrl = "ftp://" + FormatDottedQuad(address) + ":21/";
     if (!SetSessionOptions(handle.get(), loginUrl, &watch)) {
-        SetLastErrorText(kOptionText);
-        return false;
+        return Status::Failure(text::kCouldNotSetConnectionOption);
     }
-    if (!LogIn(handle.get())) {
-        SetLastErrorText(kConnectionText);
-        return false;
-    }
+    if (!LogIn(handle.get())) return Status::Failure(text::kCouldNotOpenConnection);
 
     // Escaped in the URL and decoded by libcurl, with dot segments left alone, the name reaches
     // STOR byte for byte: blanks, "%", "#", "?", ";" and leading dots included.
@@ -267,19 +231,17 @@ bool UploadFile(uint32_t address, const char* localPath, const char* remoteName)
     const std::unique_ptr<curl_slist, SlistFree> typeCommand(curl_slist_append(nullptr, "TYPE A"));
     if (!escapedName || !typeCommand ||
         !SetStoreOptions(handle.get(), loginUrl + escapedName.get(), typeCommand.get(), &source, &watch)) {
-        SetLastErrorText(kOptionText);
-        return false;
+        return Status::Failure(text::kCouldNotSetConnectionOption);
     }
 
     watch = TransferWatch{};
-    if (curl_easy_perform(handle.get()) == CURLE_OK) return true;
+    if (curl_easy_perform(handle.get()) == CURLE_OK) return {};
 
     // libcurl reconnects on its own when the logged-in connection has gone; a reconnect whose
     // login fails is a connection failure, not a failed send.
     long connects = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_NUM_CONNECTS, &connects);
-    SetLastErrorText(connects > 0 && !watch.loggedIn ? kConnectionText : kSendText);
-    return false;
+    return Status::Failure(connects > 0 && !watch.loggedIn ? text::kCouldNotOpenConnection : text::kCouldNotSendFile);
 }
 
 }  // namespace varl

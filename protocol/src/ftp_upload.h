@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "status.h"
+
 namespace varl {
 
 // Logs in to the FTP server on port 21 of address (first octet in the most significant byte) as
 // "lqm"/"lqm" and stores the file at localPath (blanks around it removed) under remoteName,
 // unchanged, in the login directory: active mode, TYPE A announced, the file's bytes sent as they
-// are on disk. False with the last-error text set on any failure; a success leaves the text alone.
-bool UploadFile(uint32_t address, const char* localPath, const char* remoteName);
+// are on disk.
+Status UploadFile(uint32_t address, const char* localPath, const char* remoteName);
 
 // The local file as the transfer reads it: in blocks, never whole. Owns the descriptor.
 class UploadSource {

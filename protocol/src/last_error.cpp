@@ -2,26 +2,20 @@
 
 #include <cstring>
 
+#include "failure_texts.h"
+
 namespace varl {
 namespace {
-// Constructed before any export can run; empty at load.
-std::string& Store() {
-    static std::string text;
-    return text;
-}
+// Zero before anything runs: empty at load.
+char lastError[text::kLongest + 1];
 }  // namespace
 
-void SetLastErrorText(std::string_view text) { Store().assign(text); }
+void SaveError(const Status& failure) noexcept { failure.Describe(lastError, sizeof lastError); }
 
-void ClearLastErrorText() { Store().clear(); }
-
-const std::string& LastErrorText() { return Store(); }
-
-void TakeLastErrorText(char* buffer) {
+void TakeLastErrorText(char* buffer) noexcept {
     if (buffer == nullptr) return;
-    const std::string& text = Store();
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    ClearLastErrorText();
+    std::memcpy(buffer, lastError, std::strlen(lastError) + 1);
+    lastError[0] = '\0';
 }
 
 }  // namespace varl

@@ -1,17 +1,16 @@
-// The library's one last-error text, shared by every call in the process.
+// The library's one last-error text, shared by every call in the process. It lives in a fixed
+// array, so that writing it never allocates.
 #pragma once
 
-#include <string>
-#include <string_view>
+#include "status.h"
 
 namespace varl {
 
-// Replaces the text whole; a failure never appends to an earlier one.
-void SetLastErrorText(std::string_view text);
-void ClearLastErrorText();
-const std::string& LastErrorText();
+// Replaces the text whole with the failure's; a failure never appends to an earlier one. The
+// export guard is its one caller.
+void SaveError(const Status& failure) noexcept;
 
 // Copies the text with its NUL into buffer, then empties it. A null buffer does nothing.
-void TakeLastErrorText(char* buffer);
+void TakeLastErrorText(char* buffer) noexcept;
 
 }  // namespace varl

@@ -1,10 +1,6 @@
 #include "socket_errors.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <string>
-
-#include "last_error.h"
 
 namespace varl {
 namespace {
@@ -34,8 +30,6 @@ constexpr ErrnoMapping kErrnoMappings[] = {
     {ESHUTDOWN, kWsaEShutdown},
 };
 
-thread_local int lastSocketError = kWsaNoError;
-
 }  // namespace
 
 int SocketErrorFromErrno(int errnoValue) {
@@ -45,7 +39,7 @@ int SocketErrorFromErrno(int errnoValue) {
     return kWsaUnmapped;
 }
 
-std::string_view SocketErrorName(int code) {
+std::string_view SocketErrorName(int code) noexcept {
     switch (code) {
         case kWsaNoError: return "No Error";
         case kWsaEFault: return "WSAEFAULT";
@@ -63,21 +57,6 @@ std::string_view SocketErrorName(int code) {
         case kWsaNotInitialised: return "WSANOTINITIALISED";
         default: return "(unknown socket error)";
     }
-}
-
-int LastSocketError() { return lastSocketError; }
-
-void SetLastSocketError(int code) { lastSocketError = code; }
-
-void SetLastSocketErrorFromErrno() { lastSocketError = SocketErrorFromErrno(errno); }
-
-void SetSocketErrorText(std::string_view message) {
-    const std::string messageText(message);
-    const std::string name(SocketErrorName(LastSocketError()));
-    // The longest composition is 76 characters; the buffer leaves room for any message.
-    char text[256];
-    std::snprintf(text, sizeof text, "%s (%s)", messageText.c_str(), name.c_str());
-    SetLastErrorText(text);
 }
 
 }  // namespace varl

@@ -1,5 +1,5 @@
 // Socket errors under their Windows Sockets numbers and names, which the library's failure texts
-// carry ("... (WSAEMSGSIZE)"), and the calling thread's last socket error.
+// carry ("... (WSAEMSGSIZE)").
 #pragma once
 
 #include <string_view>
@@ -28,17 +28,6 @@ inline constexpr int kWsaUnmapped = -1;
 int SocketErrorFromErrno(int errnoValue);
 
 // "WSAEMSGSIZE" and the like; "(unknown socket error)" for a number the table does not list.
-std::string_view SocketErrorName(int code);
-
-// The calling thread's last socket error, kept as Windows Sockets keeps it: every socket step
-// that fails sets it, reading it leaves it unchanged.
-int LastSocketError();
-void SetLastSocketError(int code);
-// Sets the last socket error from errno as it stands.
-void SetLastSocketErrorFromErrno();
-
-// Stores "%s (%s)" of message and the name of the thread's last socket error in the last-error
-// text: "Communications error. Receive error. (WSAEMSGSIZE)".
-void SetSocketErrorText(std::string_view message);
+std::string_view SocketErrorName(int code) noexcept;
 
 }  // namespace varl

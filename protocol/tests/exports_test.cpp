@@ -30,33 +30,35 @@ TEST(Exports, LastErrorIntoNullBufferDoesNothing) {
     EXPECT_EQ(TakeLastError(), "Argument error. The count pointer is null.");
 }
 
-TEST(Exports, NullPointersFailWithAShortText) {
-    struct Row {
-        const char* name;
-        VarlBool (*call)();
-        const char* text;
-    };
-    const Row rows[] = {
-        {"discover_null_count", [] { return VARL_Admin_Discover(nullptr, nullptr, 0); },
-         "Argument error. The count pointer is null."},
-        {"discover_null_count_with_array",
-         [] {
-             static DeviceRecord records[1];
-             return VARL_Admin_Discover(nullptr, records, 0);
-         },
-         "Argument error. The count pointer is null."},
-        {"get_config_null_record", [] { return VARL_Admin_GetConfig(0, nullptr, 0); },
-         "Argument error. The record pointer is null."},
-        {"set_config_null_record", [] { return VARL_Admin_SetConfig(0, nullptr); },
-         "Argument error. The record pointer is null."},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.call(), 0) << row.name;
-        const std::string text = TakeLastError();
-        EXPECT_EQ(text, row.text) << row.name;
-        EXPECT_LE(text.size(), 76u) << row.name;
-    }
+struct NullPointerRow {
+    const char* name;
+    VarlBool (*call)();
+    const char* text;
+};
+
+class NullPointerTest : public ::testing::TestWithParam<NullPointerRow> {};
+
+TEST_P(NullPointerTest, FailsWithAShortText) {
+    EXPECT_EQ(GetParam().call(), 0);
+    const std::string text = TakeLastError();
+    EXPECT_EQ(text, GetParam().text);
+    EXPECT_LE(text.size(), 76u);
 }
+
+DeviceRecord records[1];
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, NullPointerTest,
+    ::testing::Values(
+        NullPointerRow{"discover_null_count", [] { return VARL_Admin_Discover(nullptr, nullptr, 0); },
+                       "Argument error. The count pointer is null."},
+        NullPointerRow{"discover_null_count_with_array", [] { return VARL_Admin_Discover(nullptr, records, 0); },
+                       "Argument error. The count pointer is null."},
+        NullPointerRow{"get_config_null_record", [] { return VARL_Admin_GetConfig(0, nullptr, 0); },
+                       "Argument error. The record pointer is null."},
+        NullPointerRow{"set_config_null_record", [] { return VARL_Admin_SetConfig(0, nullptr); },
+                       "Argument error. The record pointer is null."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Exports, FetchWithNothingStoredGivesOnlyTheNul) {
     TakeLastError();

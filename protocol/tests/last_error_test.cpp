@@ -1,4 +1,5 @@
-// The last-error rules, seen as a caller sees them: fetch, failures and successes in turn.
+// The last-error rules, as a caller sees them: failures and successes through the guard, and the
+// fetch that empties the text. Each test first stores a failure of its own, whatever came before.
 #include "last_error.h"
 
 #include <gtest/gtest.h>
@@ -6,62 +7,48 @@
 #include <cstring>
 #include <string>
 
-#include "scripted_socket.h"
-#include "udp_exchanges.h"
+#include "export_guard.h"
+#include "failure_texts.h"
 
 namespace varl {
 namespace {
 
-using testing::FakePollClock;
-using testing::ScriptedSocket;
-
-class LastErrorTest : public ::testing::Test {
-protected:
-    void SetUp() override { ClearLastErrorText(); }
-
-    // Fetches as a caller does, into a buffer that starts full of junk.
-    std::string Fetch() {
-        std::memset(buffer, 'J', sizeof buffer);
-        TakeLastErrorText(buffer);
-        return buffer;
-    }
-
-    static bool Fail() { return DiscoverUnits(nullptr, nullptr, 0); }
-
-    static bool Succeed() {
-        ScriptedSocket socket;
-        FakePollClock clock;
-        uint32_t count = 0;
-        return DiscoverUnits(socket, clock, &count, nullptr, 0);
-    }
-
+// Fetches as a caller does, into a buffer that starts full of junk.
+std::string Fetch() {
     char buffer[500];
-};
-
-TEST_F(LastErrorTest, FetchWithNothingStoredGivesTheEmptyText) {
-    EXPECT_EQ(Fetch(), "");
+    std::memset(buffer, 'J', sizeof buffer);
+    TakeLastErrorText(buffer);
+    return buffer;
 }
 
-TEST_F(LastErrorTest, FetchEmptiesTheText) {
-    ASSERT_FALSE(Fail());
+VarlBool Fail(const char* message) {
+    return RunGuarded([message] { return Status::Failure(message); });
+}
+
+VarlBool Succeed() {
+    return RunGuarded([] { return Status(); });
+}
+
+TEST(LastError, FetchEmptiesTheText) {
+    ASSERT_EQ(Fail(text::kNullCount), 0);
     EXPECT_EQ(Fetch(), "Argument error. The count pointer is null.");
     EXPECT_EQ(Fetch(), "");
 }
 
-TEST_F(LastErrorTest, SecondFailureReplacesTheFirst) {
-    SetLastErrorText("Communications error. Could not set socket options. ((unknown socket error))");
-    ASSERT_FALSE(Fail());
+TEST(LastError, SecondFailureReplacesTheFirstWhole) {
+    ASSERT_EQ(RunGuarded([] { return Status::SocketFailure(text::kCouldNotSetOptions, -1); }), 0);
+    ASSERT_EQ(Fail(text::kNullCount), 0);
     EXPECT_EQ(Fetch(), "Argument error. The count pointer is null.");
 }
 
-TEST_F(LastErrorTest, SuccessLeavesTheText) {
-    ASSERT_FALSE(Fail());
-    ASSERT_TRUE(Succeed());
-    EXPECT_EQ(Fetch(), "Argument error. The count pointer is null.");
+TEST(LastError, SuccessLeavesTheText) {
+    ASSERT_EQ(Fail(text::kNullRecord), 0);
+    ASSERT_EQ(Succeed(), 1);
+    EXPECT_EQ(Fetch(), "Argument error. The record pointer is null.");
 }
 
-TEST_F(LastErrorTest, FetchIntoNullBufferKeepsTheText) {
-    ASSERT_FALSE(Fail());
+TEST(LastError, FetchIntoNullBufferKeepsTheText) {
+    ASSERT_EQ(Fail(text::kNullCount), 0);
     TakeLastErrorText(nullptr);
     EXPECT_EQ(Fetch(), "Argument error. The count pointer is null.");
 }

@@ -13,18 +13,20 @@
 #include "datagram_socket.h"
 #include "poll_clock.h"
 #include "socket_errors.h"
+#include "status.h"
 
 namespace varl::testing {
 
 class FakePollClock final : public PollClock {
 public:
     void Wait(std::chrono::milliseconds duration) override {
-        ++waits;
+        waits.push_back(duration);
         now += duration + waitOverrun;
     }
     std::chrono::steady_clock::time_point Now() override { return now; }
 
-    int waits = 0;
+    // Every wait asked for, in order.
+    std::vector<std::chrono::milliseconds> waits;
     // Real time that each wait takes beyond what it asked for.
     std::chrono::milliseconds waitOverrun{0};
     std::chrono::steady_clock::time_point now{};
@@ -42,30 +44,30 @@ struct ScriptedReceive {
 
 class ScriptedSocket final : public DatagramSocket {
 public:
-    bool Create() override {
+    SocketResult Create() override {
         ++creates;
-        if (createError != kWsaNoError) return Fail(createError);
+        if (createError != kWsaNoError) return {createError};
         created = true;
         closed = false;
-        return true;
+        return {};
     }
 
-    bool EnableBroadcast() override {
-        if (!created) return Fail(kWsaENotSock);
-        if (broadcastError != kWsaNoError) return Fail(broadcastError);
+    SocketResult EnableBroadcast() override {
+        if (!created) return {kWsaENotSock};
+        if (broadcastError != kWsaNoError) return {broadcastError};
         broadcastEnabled = true;
-        return true;
+        return {};
     }
 
-    long SendBroadcast(const char* bytes, std::size_t length, uint16_t port) override {
-        if (!created) return FailReceiveOrSend(kWsaENotSock);
-        if (sendError != kWsaNoError) return FailReceiveOrSend(sendError);
+    SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port) override {
+        if (!created) return {kWsaENotSock};
+        if (sendError != kWsaNoError) return {sendError};
         sent.emplace_back(bytes, length);
         sentPorts.push_back(port);
-        return static_cast<long>(length);
+        return {kWsaNoError, length};
     }
 
-    long ReceiveFrom(char* buffer, std::size_t size) override {
+    SocketResult ReceiveFrom(char* buffer, std::size_t size) override {
         ++attempts;
         if (onReceive) onReceive();
         ScriptedReceive next = ScriptedReceive::Nothing();
@@ -75,10 +77,10 @@ public:
         } else if (endless) {
             next = *endless;
         }
-        if (next.error != kWsaNoError) return FailReceiveOrSend(next.error);
-        if (next.datagram.size() > size) return FailReceiveOrSend(kWsaEMsgSize);
+        if (next.error != kWsaNoError) return {next.error};
+        if (next.datagram.size() > size) return {kWsaEMsgSize};
         std::memcpy(buffer, next.datagram.data(), next.datagram.size());
-        return static_cast<long>(next.datagram.size());
+        return {kWsaNoError, next.datagram.size()};
     }
 
     void Close() override {
@@ -104,16 +106,13 @@ public:
     bool broadcastEnabled = false;
     std::vector<std::string> sent;
     std::vector<uint16_t> sentPorts;
-
-private:
-    static bool Fail(int code) {
-        SetLastSocketError(code);
-        return false;
-    }
-    static long FailReceiveOrSend(int code) {
-        SetLastSocketError(code);
-        return -1;
-    }
 };
+
+// The text a caller would read for status: empty for success.
+inline std::string TextOf(const Status& status) {
+    char text[200];
+    status.Describe(text, sizeof text);
+    return text;
+}
 
 }  // namespace varl::testing

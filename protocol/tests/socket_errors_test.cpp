@@ -4,9 +4,6 @@
 
 #include <cerrno>
 #include <string>
-#include <thread>
-
-#include "last_error.h"
 
 namespace varl {
 namespace {
@@ -49,30 +46,6 @@ TEST(SocketErrorName, KnowsTheNumbersWithoutAnErrno) {
     EXPECT_EQ(SocketErrorName(10040), "WSAEMSGSIZE");
     EXPECT_EQ(SocketErrorName(10035), "WSAEWOULDBLOCK");
     EXPECT_EQ(SocketErrorName(10039), "(unknown socket error)");
-}
-
-TEST(SetSocketErrorText, ComposesMessageBlankAndNameInParentheses) {
-    SetLastSocketError(kWsaEMsgSize);
-    SetSocketErrorText("Communications error. Receive error.");
-    EXPECT_EQ(LastErrorText(), "Communications error. Receive error. (WSAEMSGSIZE)");
-}
-
-TEST(SetSocketErrorText, UnlistedErrorGivesNestedParenthesesInTheLongestText) {
-    SetLastSocketError(SocketErrorFromErrno(EACCES));
-    SetSocketErrorText("Communications error. Could not set socket options.");
-    EXPECT_EQ(LastErrorText(), "Communications error. Could not set socket options. ((unknown socket error))");
-    EXPECT_EQ(LastErrorText().size(), 76u);
-}
-
-TEST(LastSocketError, BelongsToTheCallingThread) {
-    SetLastSocketError(kWsaEConnReset);
-    int seenByOtherThread = -2;
-    std::thread([&] {
-        seenByOtherThread = LastSocketError();
-        SetLastSocketError(kWsaEFault);
-    }).join();
-    EXPECT_EQ(seenByOtherThread, kWsaNoError);
-    EXPECT_EQ(LastSocketError(), kWsaEConnReset);
 }
 
 }  // namespace

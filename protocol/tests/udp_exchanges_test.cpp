@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "device_record_testing.h"
-#include "last_error.h"
 #include "messages.h"
 #include "scripted_socket.h"
 #include "socket_errors.h"
@@ -22,6 +22,9 @@ using testing::FilledRecord;
 using testing::MakeRecord;
 using testing::ScriptedReceive;
 using testing::ScriptedSocket;
+using testing::TextOf;
+
+const auto kRowName = [](const auto& info) { return std::string(info.param.name); };
 
 std::string Reply(uint32_t serial, const char* chip = "QX-100") {
     char text[80];
@@ -33,13 +36,11 @@ DeviceRecord ReplyRecord(uint32_t serial, const char* chip = "QX-100") {
     return MakeRecord(serial, 0, 0x0A4D000Au, 0xFFFF0000u, 0x0A4D0001u, chip);
 }
 
+// Every wait is one poll step of 20 ms: shorter waits would end a discovery early in real time.
+std::vector<std::chrono::milliseconds> PollWaits(int count) { return std::vector(count, 20ms); }
+
 class ExchangeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ClearLastErrorText();
-        SetLastSocketError(kWsaNoError);
-    }
-
     void Queue(std::initializer_list<std::string> datagrams) {
         for (const std::string& datagram : datagrams) socket.script.push_back(ScriptedReceive::Datagram(datagram));
     }
@@ -48,33 +49,52 @@ protected:
     FakePollClock clock;
 };
 
+// A socket step that fails, and the text the exchange then gives.
+struct StepFailureRow {
+    const char* name;
+    int createError = kWsaNoError;
+    int broadcastError = kWsaNoError;
+    int sendError = kWsaNoError;
+    ScriptedReceive receive = ScriptedReceive::Nothing();
+    const char* text = "";
+};
+
+class StepFailureTest : public ExchangeTest, public ::testing::WithParamInterface<StepFailureRow> {
+protected:
+    void SetUp() override {
+        socket.createError = GetParam().createError;
+        socket.broadcastError = GetParam().broadcastError;
+        socket.sendError = GetParam().sendError;
+        socket.script = {GetParam().receive};
+    }
+};
+
 // ---- ReceivePolled ----
 
 struct PollRow {
     const char* name;
     uint32_t budget;
     std::vector<ScriptedReceive> script;
-    long result;
+    int error;
+    std::size_t bytes;
     uint32_t counted;
     int attempts;
-    int socketError;
 };
 
 class ReceivePolledTest : public ExchangeTest, public ::testing::WithParamInterface<PollRow> {};
 
-TEST_P(ReceivePolledTest, CountsTwentyPerEmptyAttempt) {
+TEST_P(ReceivePolledTest, CountsTwentyPerEmptyAttemptAndWaitsTwentyBetween) {
     const PollRow& row = GetParam();
     socket.script.assign(row.script.begin(), row.script.end());
-    ASSERT_TRUE(socket.Create());
+    ASSERT_TRUE(socket.Create().ok());
     MessageBuffer buffer;
     uint32_t budget = row.budget;
-    EXPECT_EQ(ReceivePolled(socket, clock, buffer.data(), buffer.size(), budget), row.result);
+    const SocketResult received = ReceivePolled(socket, clock, buffer.data(), buffer.size(), budget);
+    EXPECT_EQ(received.error, row.error);
+    EXPECT_EQ(received.bytes, row.bytes);
     EXPECT_EQ(budget, row.counted);
     EXPECT_EQ(socket.attempts, row.attempts);
-    EXPECT_EQ(clock.waits, row.attempts - 1) << "no wait follows the last attempt";
-    if (row.result == -1) {
-        EXPECT_EQ(LastSocketError(), row.socketError);
-    }
+    EXPECT_EQ(clock.waits, PollWaits(row.attempts - 1)) << "no wait follows the last attempt";
 }
 
 const ScriptedReceive kNothing = ScriptedReceive::Nothing();
@@ -83,19 +103,21 @@ const ScriptedReceive kThreeBytes = ScriptedReceive::Datagram("abc");
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReceivePolledTest,
     ::testing::Values(
-        PollRow{"discovery_budget_nothing", 50, {}, -1, 60, 3, kWsaEWouldBlock},
-        PollRow{"budget_0_one_attempt", 0, {}, -1, 20, 1, kWsaEWouldBlock},
-        PollRow{"budget_20_one_attempt", 20, {}, -1, 20, 1, kWsaEWouldBlock},
-        PollRow{"budget_21_two_attempts", 21, {}, -1, 40, 2, kWsaEWouldBlock},
-        PollRow{"budget_2000", 2000, {}, -1, 2000, 100, kWsaEWouldBlock},
-        PollRow{"datagram_at_once", 50, {kThreeBytes}, 3, 0, 1, kWsaNoError},
-        PollRow{"datagram_on_third_attempt", 50, {kNothing, kNothing, kThreeBytes}, 3, 40, 3, kWsaNoError},
-        PollRow{"empty_datagram", 50, {ScriptedReceive::Datagram("")}, 0, 0, 1, kWsaNoError},
-        PollRow{"failure_on_second_attempt", 50, {kNothing, ScriptedReceive::Error(kWsaEConnReset)}, -1, 20,
-                2, kWsaEConnReset},
-        PollRow{"oversize_datagram", 50, {ScriptedReceive::Datagram(std::string(201, 'x'))}, -1, 0, 1,
-                kWsaEMsgSize}),
-    [](const auto& info) { return std::string(info.param.name); });
+        PollRow{"discovery_budget_nothing", 50, {}, kWsaEWouldBlock, 0, 60, 3},
+        PollRow{"budget_0_one_attempt", 0, {}, kWsaEWouldBlock, 0, 20, 1},
+        PollRow{"budget_20_one_attempt", 20, {}, kWsaEWouldBlock, 0, 20, 1},
+        PollRow{"budget_21_two_attempts", 21, {}, kWsaEWouldBlock, 0, 40, 2},
+        PollRow{"budget_2000", 2000, {}, kWsaEWouldBlock, 0, 2000, 100},
+        PollRow{"datagram_at_once", 50, {kThreeBytes}, kWsaNoError, 3, 0, 1},
+        PollRow{"datagram_on_third_attempt", 50, {kNothing, kNothing, kThreeBytes}, kWsaNoError, 3, 40, 3},
+        PollRow{"empty_datagram", 50, {ScriptedReceive::Datagram("")}, kWsaNoError, 0, 0, 1},
+        PollRow{"failure_on_second_attempt", 50, {kNothing, ScriptedReceive::Error(kWsaEConnReset)},
+                kWsaEConnReset, 0, 20, 2},
+        PollRow{"datagram_of_200_bytes", 50, {ScriptedReceive::Datagram(std::string(200, 'x'))}, kWsaNoError, 200,
+                0, 1},
+        PollRow{"datagram_of_201_bytes", 50, {ScriptedReceive::Datagram(std::string(201, 'x'))}, kWsaEMsgSize, 0,
+                0, 1}),
+    kRowName);
 
 // ---- Discovery ----
 
@@ -103,37 +125,42 @@ using DiscoveryTest = ExchangeTest;
 
 TEST_F(DiscoveryTest, NobodyAnsweringRuns34PollsOfThreeAttempts) {
     uint32_t count = 4;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000));
+    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, &count, nullptr, 2000)), "");
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(socket.attempts, 102);
-    EXPECT_EQ(clock.waits, 68);
+    EXPECT_EQ(clock.waits, PollWaits(68));
     EXPECT_EQ(socket.sent, std::vector<std::string>{"0 1"});
     EXPECT_EQ(socket.sentPorts, std::vector<uint16_t>{8001});
     EXPECT_TRUE(socket.broadcastEnabled);
     EXPECT_EQ(socket.closes, 1);
-    EXPECT_EQ(LastErrorText(), "");
 }
 
-TEST_F(DiscoveryTest, PollCountFollowsTheTimeOut) {
-    struct Row {
-        uint32_t timeout;
-        int polls;
-    };
-    for (const Row row : {Row{0, 1}, Row{1, 1}, Row{60, 1}, Row{61, 2}, Row{120, 2}, Row{121, 3}}) {
-        ScriptedSocket fresh;
-        FakePollClock freshClock;
-        uint32_t count = 0;
-        EXPECT_TRUE(DiscoverUnits(fresh, freshClock, &count, nullptr, row.timeout));
-        EXPECT_EQ(fresh.attempts, 3 * row.polls) << "time-out " << row.timeout;
-    }
+struct TimeOutRow {
+    const char* name;
+    uint32_t timeout;
+    int polls;
+};
+
+class DiscoveryTimeOutTest : public ExchangeTest, public ::testing::WithParamInterface<TimeOutRow> {};
+
+TEST_P(DiscoveryTimeOutTest, PollsOfSixtyCountedMillisecondsFillTheTimeOut) {
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, GetParam().timeout).ok());
+    EXPECT_EQ(socket.attempts, 3 * GetParam().polls);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, DiscoveryTimeOutTest,
+                         ::testing::Values(TimeOutRow{"zero", 0, 1}, TimeOutRow{"one", 1, 1},
+                                           TimeOutRow{"sixty", 60, 1}, TimeOutRow{"sixty_one", 61, 2},
+                                           TimeOutRow{"one_twenty", 120, 2}, TimeOutRow{"one_twenty_one", 121, 3}),
+                         kRowName);
 
 TEST_F(DiscoveryTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndCountsSix) {
     Queue({Reply(0x1A2B3), Reply(0x1B3C4), Reply(0x1C4D5), Reply(0x1D5E6), Reply(0x1E6F7), Reply(0x1F708)});
     std::array<DeviceRecord, 6> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 4;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
     EXPECT_EQ(count, 6u);
     EXPECT_EQ(records[0], ReplyRecord(0x1A2B3));
     EXPECT_EQ(records[1], ReplyRecord(0x1B3C4));
@@ -146,43 +173,43 @@ TEST_F(DiscoveryTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndCountsSix) {
 TEST_F(DiscoveryTest, NullArrayOnlyCounts) {
     Queue({Reply(1), Reply(2), Reply(3)});
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 100));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 100).ok());
     EXPECT_EQ(count, 3u);
 }
 
-TEST_F(DiscoveryTest, EachDistinctSerialCountsOnce) {
-    struct Row {
-        const char* name;
-        std::vector<uint32_t> serials;
-        std::vector<uint32_t> counted;
-    };
-    const Row rows[] = {
-        {"same_unit_twice", {0x1A2B3, 0x1A2B3}, {0x1A2B3}},
-        {"serial_inside_an_earlier_one", {0x1A2B3, 0x2B3}, {0x1A2B3, 0x2B3}},
-        {"serial_containing_an_earlier_one", {0x2B3, 0x1A2B3}, {0x2B3, 0x1A2B3}},
-        {"prefix_of_an_earlier_one", {0x123, 0x12, 0x1, 0x12}, {0x123, 0x12, 0x1}},
-        {"serial_zero", {0, 0x10, 0}, {0, 0x10}},
-    };
-    for (const Row& row : rows) {
-        ScriptedSocket fresh;
-        FakePollClock freshClock;
-        for (uint32_t serial : row.serials) fresh.script.push_back(ScriptedReceive::Datagram(Reply(serial)));
-        std::array<DeviceRecord, 4> records{};
-        uint32_t count = 4;
-        EXPECT_TRUE(DiscoverUnits(fresh, freshClock, &count, records.data(), 100));
-        ASSERT_EQ(count, row.counted.size()) << row.name;
-        for (std::size_t i = 0; i < row.counted.size(); ++i) {
-            EXPECT_EQ(records[i].serial, row.counted[i]) << row.name << " record " << i;
-        }
-    }
+struct SerialsRow {
+    const char* name;
+    std::vector<uint32_t> serials;
+    std::vector<uint32_t> counted;
+};
+
+class DistinctSerialTest : public ExchangeTest, public ::testing::WithParamInterface<SerialsRow> {};
+
+TEST_P(DistinctSerialTest, CountsEachSerialOnceInOrderOfAnswer) {
+    for (uint32_t serial : GetParam().serials) socket.script.push_back(ScriptedReceive::Datagram(Reply(serial)));
+    std::array<DeviceRecord, 4> records{};
+    uint32_t count = 4;
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
+    std::vector<uint32_t> counted;
+    for (uint32_t i = 0; i < count; ++i) counted.push_back(records[i].serial);
+    EXPECT_EQ(counted, GetParam().counted);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DistinctSerialTest,
+    ::testing::Values(SerialsRow{"same_unit_twice", {0x1A2B3, 0x1A2B3}, {0x1A2B3}},
+                      SerialsRow{"serial_inside_an_earlier_one", {0x1A2B3, 0x2B3}, {0x1A2B3, 0x2B3}},
+                      SerialsRow{"serial_containing_an_earlier_one", {0x2B3, 0x1A2B3}, {0x2B3, 0x1A2B3}},
+                      SerialsRow{"prefix_of_an_earlier_one", {0x123, 0x12, 0x1, 0x12}, {0x123, 0x12, 0x1}},
+                      SerialsRow{"serial_zero", {0, 0x10, 0}, {0, 0x10}}),
+    kRowName);
 
 TEST_F(DiscoveryTest, ShortReplyCarriesNothingFromTheUnitBefore) {
     Queue({Reply(0x1A2B3, "QX-100"), "2B3 1"});
     std::array<DeviceRecord, 2> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 2;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(records[0], ReplyRecord(0x1A2B3));
     EXPECT_EQ(records[1], MakeRecord(0x2B3, 1, 0, 0, 0, ""));
@@ -193,7 +220,7 @@ TEST_F(DiscoveryTest, DatagramWithoutSerialIsNoUnit) {
     std::array<DeviceRecord, 2> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 2;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(records[0], ReplyRecord(0x1A2B3));
     EXPECT_EQ(records[1], FilledRecord(0xEE));
@@ -202,81 +229,71 @@ TEST_F(DiscoveryTest, DatagramWithoutSerialIsNoUnit) {
 TEST_F(DiscoveryTest, RepliesDoNotAdvanceCountedTime) {
     Queue({Reply(1), Reply(2), Reply(3), Reply(4), Reply(5)});
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 60));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 60).ok());
     EXPECT_EQ(count, 5u);
     // Five polls that each found a reply at once, then one that found nothing and counted 60.
     EXPECT_EQ(socket.attempts, 5 + 3);
-    EXPECT_EQ(clock.waits, 2);
+    EXPECT_EQ(clock.waits, PollWaits(2));
 }
 
-TEST_F(DiscoveryTest, ReceiveFailureKeepsTheUnitsSeen) {
-    struct Row {
-        const char* name;
-        ScriptedReceive failure;
-        const char* text;
-    };
-    const Row rows[] = {
-        {"connection_reset", ScriptedReceive::Error(kWsaEConnReset),
-         "Communications error. Receive error. (WSAECONNRESET)"},
-        {"datagram_over_200_bytes", ScriptedReceive::Datagram(std::string(300, '1')),
-         "Communications error. Receive error. (WSAEMSGSIZE)"},
-        {"unlisted_error", ScriptedReceive::Error(kWsaUnmapped),
-         "Communications error. Receive error. ((unknown socket error))"},
-    };
-    for (const Row& row : rows) {
-        ScriptedSocket fresh;
-        FakePollClock freshClock;
-        fresh.script = {ScriptedReceive::Datagram(Reply(1)), ScriptedReceive::Nothing(),
-                        ScriptedReceive::Datagram(Reply(2)), row.failure, ScriptedReceive::Datagram(Reply(3))};
-        std::array<DeviceRecord, 4> records;
-        records.fill(FilledRecord(0xEE));
-        uint32_t count = 4;
-        EXPECT_FALSE(DiscoverUnits(fresh, freshClock, &count, records.data(), 2000)) << row.name;
-        EXPECT_EQ(count, 2u) << row.name;
-        EXPECT_EQ(records[0], ReplyRecord(1)) << row.name;
-        EXPECT_EQ(records[1], ReplyRecord(2)) << row.name;
-        EXPECT_EQ(records[2], FilledRecord(0xEE)) << row.name;
-        EXPECT_EQ(LastErrorText(), row.text);
-        EXPECT_EQ(fresh.closes, 1) << row.name;
-    }
+using DiscoveryReceiveFailureTest = StepFailureTest;
+
+TEST_P(DiscoveryReceiveFailureTest, KeepsTheUnitsSeen) {
+    socket.script = {ScriptedReceive::Datagram(Reply(1)), ScriptedReceive::Nothing(),
+                     ScriptedReceive::Datagram(Reply(2)), GetParam().receive, ScriptedReceive::Datagram(Reply(3))};
+    std::array<DeviceRecord, 4> records;
+    records.fill(FilledRecord(0xEE));
+    uint32_t count = 4;
+    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, &count, records.data(), 2000)), GetParam().text);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(records[0], ReplyRecord(1));
+    EXPECT_EQ(records[1], ReplyRecord(2));
+    EXPECT_EQ(records[2], FilledRecord(0xEE));
+    EXPECT_EQ(socket.closes, 1);
 }
 
-TEST_F(DiscoveryTest, SetUpFailuresLeaveCountAndArrayAndNoSocket) {
-    struct Row {
-        const char* name;
-        int createError, broadcastError, sendError;
-        const char* text;
-    };
-    const Row rows[] = {
-        {"creation", kWsaENetDown, kWsaNoError, kWsaNoError,
-         "Communications error. Could not create socket. (WSAENETDOWN)"},
-        {"broadcast_option", kWsaNoError, kWsaEInval, kWsaNoError,
-         "Communications error. Could not set socket options. (WSAEINVAL)"},
-        {"send", kWsaNoError, kWsaNoError, kWsaENetDown,
-         "Communications error. Could not send message. (WSAENETDOWN)"},
-    };
-    for (const Row& row : rows) {
-        ScriptedSocket fresh;
-        FakePollClock freshClock;
-        fresh.createError = row.createError;
-        fresh.broadcastError = row.broadcastError;
-        fresh.sendError = row.sendError;
-        fresh.script = {ScriptedReceive::Datagram(Reply(1))};
-        std::array<DeviceRecord, 1> records{FilledRecord(0xEE)};
-        uint32_t count = 1;
-        EXPECT_FALSE(DiscoverUnits(fresh, freshClock, &count, records.data(), 100)) << row.name;
-        EXPECT_EQ(count, 1u) << row.name;
-        EXPECT_EQ(records[0], FilledRecord(0xEE)) << row.name;
-        EXPECT_EQ(LastErrorText(), row.text);
-        EXPECT_TRUE(fresh.sent.empty()) << row.name;
-        EXPECT_EQ(fresh.attempts, 0) << row.name;
-        EXPECT_FALSE(fresh.created) << row.name << ": socket left open";
-    }
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DiscoveryReceiveFailureTest,
+    ::testing::Values(StepFailureRow{.name = "connection_reset",
+                                     .receive = ScriptedReceive::Error(kWsaEConnReset),
+                                     .text = "Communications error. Receive error. (WSAECONNRESET)"},
+                      StepFailureRow{.name = "datagram_over_200_bytes",
+                                     .receive = ScriptedReceive::Datagram(std::string(300, '1')),
+                                     .text = "Communications error. Receive error. (WSAEMSGSIZE)"},
+                      StepFailureRow{.name = "unlisted_error",
+                                     .receive = ScriptedReceive::Error(kWsaUnmapped),
+                                     .text = "Communications error. Receive error. ((unknown socket error))"}),
+    kRowName);
+
+using DiscoverySetUpFailureTest = StepFailureTest;
+
+TEST_P(DiscoverySetUpFailureTest, LeavesCountAndArrayAndNoSocket) {
+    socket.script = {ScriptedReceive::Datagram(Reply(1))};
+    std::array<DeviceRecord, 1> records{FilledRecord(0xEE)};
+    uint32_t count = 1;
+    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, &count, records.data(), 100)), GetParam().text);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(records[0], FilledRecord(0xEE));
+    EXPECT_TRUE(socket.sent.empty());
+    EXPECT_EQ(socket.attempts, 0);
+    EXPECT_FALSE(socket.created) << "socket left open";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DiscoverySetUpFailureTest,
+    ::testing::Values(StepFailureRow{.name = "creation",
+                                     .createError = kWsaENetDown,
+                                     .text = "Communications error. Could not create socket. (WSAENETDOWN)"},
+                      StepFailureRow{.name = "broadcast_option",
+                                     .broadcastError = kWsaEInval,
+                                     .text = "Communications error. Could not set socket options. (WSAEINVAL)"},
+                      StepFailureRow{.name = "send",
+                                     .sendError = kWsaENetDown,
+                                     .text = "Communications error. Could not send message. (WSAENETDOWN)"}),
+    kRowName);
 
 TEST_F(DiscoveryTest, NullCountFailsWithoutASocket) {
-    EXPECT_FALSE(DiscoverUnits(socket, clock, nullptr, nullptr, 100));
-    EXPECT_EQ(LastErrorText(), "Argument error. The count pointer is null.");
+    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, nullptr, nullptr, 100)), "Argument error. The count pointer is null.");
     EXPECT_EQ(socket.creates, 0);
 }
 
@@ -286,18 +303,17 @@ TEST_F(DiscoveryTest, FloodIsEndedByTheRunawayGuard) {
     socket.endless = ScriptedReceive::Datagram(Reply(0x1A2B3));
     socket.onReceive = [this] { clock.now += 1ms; };
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000).ok());
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(clock.now.time_since_epoch(), 5001ms) << "twice the time-out plus one second";
     EXPECT_EQ(socket.closes, 1);
-    EXPECT_EQ(LastErrorText(), "");
 }
 
 TEST_F(DiscoveryTest, RunawayGuardStaysQuietWhenWaitsOverrun) {
     // Each 20 ms wait takes 35 ms: discovery still ends on counted time.
     clock.waitOverrun = 15ms;
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000).ok());
     EXPECT_EQ(socket.attempts, 102);
 }
 
@@ -305,7 +321,7 @@ TEST_F(DiscoveryTest, RunawayGuardStaysQuietDuringABurstOfAThousandUnits) {
     for (uint32_t i = 0; i < 1000; ++i) socket.script.push_back(ScriptedReceive::Datagram(Reply(0x10000 + i)));
     socket.onReceive = [this] { clock.now += 1ms; };
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000));
+    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000).ok());
     EXPECT_EQ(count, 1000u);
     EXPECT_EQ(socket.attempts, 1000 + 102);
 }
@@ -314,14 +330,12 @@ TEST_F(DiscoveryTest, RunawayGuardStaysQuietDuringABurstOfAThousandUnits) {
 
 using GetConfigTest = ExchangeTest;
 
-TEST_F(GetConfigTest, NobodyAnsweringLeavesRecordAndText) {
-    SetLastErrorText("an earlier failure");
+TEST_F(GetConfigTest, NobodyAnsweringLeavesTheRecord) {
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000));
+    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000).ok());
     EXPECT_EQ(record, FilledRecord(0xEE));
-    EXPECT_EQ(LastErrorText(), "an earlier failure");
     EXPECT_EQ(socket.attempts, 100);
-    EXPECT_EQ(clock.waits, 99);
+    EXPECT_EQ(clock.waits, PollWaits(99));
     EXPECT_EQ(socket.sent, std::vector<std::string>{"0 1"});
     EXPECT_EQ(socket.closes, 1);
 }
@@ -330,7 +344,7 @@ TEST_F(GetConfigTest, FirstReplyFillsTheRecord) {
     socket.script = {ScriptedReceive::Nothing(), ScriptedReceive::Datagram(Reply(0x1B3C4, "QX-200")),
                      ScriptedReceive::Datagram(Reply(0x1A2B3))};
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000));
+    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000).ok());
     EXPECT_EQ(record, ReplyRecord(0x1B3C4, "QX-200"));
     EXPECT_EQ(socket.attempts, 2);
     EXPECT_EQ(socket.closes, 1);
@@ -340,7 +354,7 @@ TEST_F(GetConfigTest, DatagramWithoutSerialIsSkipped) {
     socket.script = {ScriptedReceive::Datagram(""), ScriptedReceive::Nothing(),
                      ScriptedReceive::Datagram("garbage"), ScriptedReceive::Datagram("2B3 1")};
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000));
+    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000).ok());
     EXPECT_EQ(record, MakeRecord(0x2B3, 1, 0, 0, 0, ""));
 }
 
@@ -348,7 +362,7 @@ TEST_F(GetConfigTest, NonUnitDatagramsUseUpTheTimeOut) {
     // 40 ms of nothing, a stray datagram, then nothing: 60 ms allow three empty attempts in all.
     socket.script = {ScriptedReceive::Nothing(), ScriptedReceive::Nothing(), ScriptedReceive::Datagram("?")};
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 60));
+    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 60).ok());
     EXPECT_EQ(record, FilledRecord(0xEE));
     EXPECT_EQ(socket.attempts, 4);
 }
@@ -357,48 +371,41 @@ TEST_F(GetConfigTest, FloodOfStrayDatagramsIsEndedByTheRunawayGuard) {
     socket.endless = ScriptedReceive::Datagram("stray");
     socket.onReceive = [this] { clock.now += 1ms; };
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 100));
+    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 100).ok());
     EXPECT_EQ(record, FilledRecord(0xEE));
     EXPECT_EQ(clock.now.time_since_epoch(), 1201ms);
 }
 
-TEST_F(GetConfigTest, FailuresLeaveTheRecordAndNoSocket) {
-    struct Row {
-        const char* name;
-        int createError, broadcastError, sendError;
-        ScriptedReceive receive;
-        const char* text;
-    };
-    const Row rows[] = {
-        {"creation", kWsaENetDown, kWsaNoError, kWsaNoError, ScriptedReceive::Nothing(),
-         "Communications error. Could not set socket options. (WSAENOTSOCK)"},
-        {"broadcast_option", kWsaNoError, kWsaEInval, kWsaNoError, ScriptedReceive::Nothing(),
-         "Communications error. Could not set socket options. (WSAEINVAL)"},
-        {"send", kWsaNoError, kWsaNoError, kWsaENetDown, ScriptedReceive::Nothing(),
-         "Communications error. Could not send message. (WSAENETDOWN)"},
-        {"receive", kWsaNoError, kWsaNoError, kWsaNoError, ScriptedReceive::Error(kWsaEConnReset),
-         "Communications error. Receive error. (WSAECONNRESET)"},
-        {"datagram_over_200_bytes", kWsaNoError, kWsaNoError, kWsaNoError,
-         ScriptedReceive::Datagram(std::string(201, '1')), "Communications error. Receive error. (WSAEMSGSIZE)"},
-    };
-    for (const Row& row : rows) {
-        ScriptedSocket fresh;
-        FakePollClock freshClock;
-        fresh.createError = row.createError;
-        fresh.broadcastError = row.broadcastError;
-        fresh.sendError = row.sendError;
-        fresh.script = {row.receive};
-        DeviceRecord record = FilledRecord(0xEE);
-        EXPECT_FALSE(GetFirstConfig(fresh, freshClock, &record, 100)) << row.name;
-        EXPECT_EQ(record, FilledRecord(0xEE)) << row.name;
-        EXPECT_EQ(LastErrorText(), row.text);
-        EXPECT_FALSE(fresh.created) << row.name << ": socket left open";
-    }
+using GetConfigFailureTest = StepFailureTest;
+
+TEST_P(GetConfigFailureTest, LeavesTheRecordAndNoSocket) {
+    DeviceRecord record = FilledRecord(0xEE);
+    EXPECT_EQ(TextOf(GetFirstConfig(socket, clock, &record, 100)), GetParam().text);
+    EXPECT_EQ(record, FilledRecord(0xEE));
+    EXPECT_FALSE(socket.created) << "socket left open";
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GetConfigFailureTest,
+    ::testing::Values(StepFailureRow{.name = "creation",
+                                     .createError = kWsaENetDown,
+                                     .text = "Communications error. Could not set socket options. (WSAENOTSOCK)"},
+                      StepFailureRow{.name = "broadcast_option",
+                                     .broadcastError = kWsaEInval,
+                                     .text = "Communications error. Could not set socket options. (WSAEINVAL)"},
+                      StepFailureRow{.name = "send",
+                                     .sendError = kWsaENetDown,
+                                     .text = "Communications error. Could not send message. (WSAENETDOWN)"},
+                      StepFailureRow{.name = "receive",
+                                     .receive = ScriptedReceive::Error(kWsaEConnReset),
+                                     .text = "Communications error. Receive error. (WSAECONNRESET)"},
+                      StepFailureRow{.name = "datagram_over_200_bytes",
+                                     .receive = ScriptedReceive::Datagram(std::string(201, '1')),
+                                     .text = "Communications error. Receive error. (WSAEMSGSIZE)"}),
+    kRowName);
+
 TEST_F(GetConfigTest, NullRecordFailsWithoutASocket) {
-    EXPECT_FALSE(GetFirstConfig(socket, clock, nullptr, 100));
-    EXPECT_EQ(LastErrorText(), "Argument error. The record pointer is null.");
+    EXPECT_EQ(TextOf(GetFirstConfig(socket, clock, nullptr, 100)), "Argument error. The record pointer is null.");
     EXPECT_EQ(socket.creates, 0);
 }
 
@@ -408,7 +415,7 @@ using SetConfigTest = ExchangeTest;
 
 TEST_F(SetConfigTest, BroadcastsTheMessageOnceWithoutItsZero) {
     const DeviceRecord record = MakeRecord(0x1A2B3, 0, 0xC0A8000Au, 0xFFFFFF00u, 0xC0A80001u, "QX-100");
-    EXPECT_TRUE(SendSetConfig(socket, &record));
+    EXPECT_TRUE(SendSetConfig(socket, &record).ok());
     EXPECT_EQ(socket.sent, std::vector<std::string>{"1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1"});
     EXPECT_EQ(socket.sentPorts, std::vector<uint16_t>{8001});
     EXPECT_TRUE(socket.broadcastEnabled);
@@ -416,35 +423,30 @@ TEST_F(SetConfigTest, BroadcastsTheMessageOnceWithoutItsZero) {
     EXPECT_EQ(socket.closes, 1);
 }
 
-TEST_F(SetConfigTest, FailuresSendNothingAndLeaveNoSocket) {
-    struct Row {
-        const char* name;
-        int createError, broadcastError, sendError;
-        const char* text;
-    };
-    const Row rows[] = {
-        {"creation", kWsaENetDown, kWsaNoError, kWsaNoError,
-         "Communications error. Could not set socket options. (WSAENOTSOCK)"},
-        {"broadcast_option", kWsaNoError, kWsaEFault, kWsaNoError,
-         "Communications error. Could not set socket options. (WSAEFAULT)"},
-        {"send", kWsaNoError, kWsaNoError, kWsaEMsgSize, "Communications error. Could not send message. (WSAEMSGSIZE)"},
-    };
+using SetConfigFailureTest = StepFailureTest;
+
+TEST_P(SetConfigFailureTest, SendsNothingAndLeavesNoSocket) {
     const DeviceRecord record = MakeRecord(0x12A, 1, 0, 0, 0, "");
-    for (const Row& row : rows) {
-        ScriptedSocket fresh;
-        fresh.createError = row.createError;
-        fresh.broadcastError = row.broadcastError;
-        fresh.sendError = row.sendError;
-        EXPECT_FALSE(SendSetConfig(fresh, &record)) << row.name;
-        EXPECT_EQ(LastErrorText(), row.text);
-        EXPECT_TRUE(fresh.sent.empty()) << row.name;
-        EXPECT_FALSE(fresh.created) << row.name << ": socket left open";
-    }
+    EXPECT_EQ(TextOf(SendSetConfig(socket, &record)), GetParam().text);
+    EXPECT_TRUE(socket.sent.empty());
+    EXPECT_FALSE(socket.created) << "socket left open";
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SetConfigFailureTest,
+    ::testing::Values(StepFailureRow{.name = "creation",
+                                     .createError = kWsaENetDown,
+                                     .text = "Communications error. Could not set socket options. (WSAENOTSOCK)"},
+                      StepFailureRow{.name = "broadcast_option",
+                                     .broadcastError = kWsaEFault,
+                                     .text = "Communications error. Could not set socket options. (WSAEFAULT)"},
+                      StepFailureRow{.name = "send",
+                                     .sendError = kWsaEMsgSize,
+                                     .text = "Communications error. Could not send message. (WSAEMSGSIZE)"}),
+    kRowName);
+
 TEST_F(SetConfigTest, NullRecordFailsWithoutASocket) {
-    EXPECT_FALSE(SendSetConfig(socket, nullptr));
-    EXPECT_EQ(LastErrorText(), "Argument error. The record pointer is null.");
+    EXPECT_EQ(TextOf(SendSetConfig(socket, nullptr)), "Argument error. The record pointer is null.");
     EXPECT_EQ(socket.creates, 0);
 }
 
