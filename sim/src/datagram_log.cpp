@@ -1,9 +1,28 @@
 #include "datagram_log.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <ctime>
 
 namespace sim {
+namespace {
+
+int HexDigit(char digit) {
+    if (digit >= '0' && digit <= '9') return digit - '0';
+    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+    return -1;
+}
+
+// The next blank-separated field of line, which then starts after it; empty at the end.
+std::string_view NextField(std::string_view& line) {
+    const std::size_t end = std::min(line.find(' '), line.size());
+    const std::string_view field = line.substr(0, end);
+    line.remove_prefix(std::min(end + 1, line.size()));
+    return field;
+}
+
+}  // namespace
 
 std::string FormatLogLine(std::string_view timestamp, std::string_view source, std::string_view bytes) {
     static const char kHex[] = "0123456789abcdef";
@@ -16,6 +35,28 @@ std::string FormatLogLine(std::string_view timestamp, std::string_view source, s
         line.push_back(kHex[byte & 15]);
     }
     return line;
+}
+
+std::optional<LoggedDatagram> ParseLogLine(std::string_view line) {
+    const std::string_view stamp = NextField(line);
+    const std::string_view source = NextField(line);
+    const std::string_view length = NextField(line);
+    const std::string_view hex = line;  // empty for a datagram of no bytes
+    LoggedDatagram datagram;
+    const std::size_t colon = source.rfind(':');
+    const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), datagram.length);
+    if (stamp.empty() || colon == std::string_view::npos || error != std::errc() ||
+        end != length.data() + length.size() || length.empty() || hex.size() != 2 * datagram.length) {
+        return std::nullopt;
+    }
+    datagram.sourceAddress = source.substr(0, colon);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = HexDigit(hex[i]);
+        const int low = HexDigit(hex[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        datagram.bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    return datagram;
 }
 
 DatagramLog::DatagramLog(const std::string& path) : file_(std::fopen(path.c_str(), "a")) {}

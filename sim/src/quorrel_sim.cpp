@@ -2,10 +2,12 @@
 //
 //   quorrel-sim (--units-file FILE | --unit "SERIAL DHCP ADDRESS MASK GATEWAY CHIP [options]"...)
 //               [--log FILE] [--port 8001] [--control-port 8009] [--ready-file FILE]
+//   quorrel-sim --print-lab-table N
 //
 // A discovery request ("0 1", exactly 3 bytes) is answered with one reply per unit, sent to the
 // request's source address and port; a set-configuration message naming one of the units changes
 // it. The control port takes "load PATH" (replace the unit table) and answers "ok N" or "error ...".
+// --print-lab-table writes the unit table of a lab with N units (scripts/lab) and exits.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "datagram_log.h"
+#include "lab_units.h"
 #include "unit_table.h"
 
 namespace {
@@ -52,7 +55,8 @@ struct PendingDatagram {
 int Usage() {
     std::fprintf(stderr,
                  "usage: quorrel-sim (--units-file FILE | --unit \"SERIAL DHCP ADDRESS MASK GATEWAY CHIP\"...)\n"
-                 "                   [--log FILE] [--port N] [--control-port N] [--ready-file FILE]\n");
+                 "                   [--log FILE] [--port N] [--control-port N] [--ready-file FILE]\n"
+                 "       quorrel-sim --print-lab-table N\n");
     return 2;
 }
 
@@ -175,6 +179,10 @@ int main(int argc, char** argv) {
         else if (arg == "--ready-file" && (v = value())) options.readyFile = v;
         else if (arg == "--port" && (v = value())) options.port = std::atoi(v);
         else if (arg == "--control-port" && (v = value())) options.controlPort = std::atoi(v);
+        else if (arg == "--print-lab-table" && (v = value()) && argc == 3) {
+            std::fputs(sim::FormatUnitTable(sim::LabUnits(std::atoi(v))).c_str(), stdout);
+            return 0;
+        }
         else return Usage();
     }
 

@@ -9,8 +9,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
+
+#include "lab_units.h"
 
 namespace sim::lab {
 namespace {
@@ -24,33 +27,11 @@ std::string Environment(const char* name, const char* fallback) {
     return value != nullptr ? value : fallback;
 }
 
-int HexDigit(char digit) {
-    if (digit >= '0' && digit <= '9') return digit - '0';
-    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-    return -1;
-}
-
-// Reads one log line; false when it does not have the simulator's format.
-bool ParseLine(const std::string& line, LoggedDatagram& datagram) {
-    std::istringstream fields(line);
-    std::string stamp, source, hex;
-    if (!(fields >> stamp >> source >> datagram.length)) return false;
-    fields >> hex;  // absent for a datagram of no bytes
-    const std::size_t colon = source.rfind(':');
-    datagram.sourceAddress = source.substr(0, colon);
-    bool wellFormed = colon != std::string::npos && hex.size() == 2 * datagram.length;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]);
-        const int low = HexDigit(hex[i + 1]);
-        wellFormed = wellFormed && high >= 0 && low >= 0;
-        datagram.bytes.push_back(static_cast<char>(std::max(high, 0) * 16 + std::max(low, 0)));
-    }
-    return wellFormed;
-}
-
 }  // namespace
 
 std::string LabDirectory() { return Environment("LAB_DIR", ""); }
+
+std::string LabUnitTable(int count) { return FormatUnitTable(LabUnits(count)); }
 
 UdpClient::UdpClient() {
     fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -127,9 +108,9 @@ std::vector<LoggedDatagram> DatagramLog::Since(std::size_t minimum, std::chrono:
     std::vector<LoggedDatagram> datagrams;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-        LoggedDatagram datagram;
-        if (!ParseLine(line, datagram)) ADD_FAILURE() << "the simulator logged a malformed line: \"" << line << '"';
-        datagrams.push_back(datagram);
+        std::optional<LoggedDatagram> datagram = ParseLogLine(line);
+        if (!datagram) ADD_FAILURE() << "the simulator logged a malformed line: \"" << line << '"';
+        datagrams.push_back(datagram.value_or(LoggedDatagram{}));
     }
     return datagrams;
 }

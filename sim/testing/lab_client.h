@@ -11,17 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "datagram_log.h"
+
 namespace sim::lab {
 
-// The unit table of a lab started with --units 6, in answer order: unit i at 10.77.0.(10 + i),
-// serial (0x1A2B3 + i * 0x1111) & 0xFFFFF, DHCP on for every third unit.
-inline constexpr const char* kSixUnits =
-    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n";
+// The unit table of a lab started with --units count (sim::LabUnits), to load it again.
+std::string LabUnitTable(int count);
+
+// The same for six units, under the name the tool's lab test still uses.
+inline const std::string kSixUnits = LabUnitTable(6);
 
 // $LAB_DIR, or empty outside the lab.
 std::string LabDirectory();
@@ -49,15 +47,10 @@ private:
 // Succeeds when the simulator answers "ok N" with N the number of units expected.
 ::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits);
 
-// One line of $LAB_DIR/datagrams.log: "TIMESTAMP SOURCE_IP:SOURCE_PORT LENGTH HEX".
-struct LoggedDatagram {
-    std::string sourceAddress;  // without the port
-    std::size_t length = 0;
-    std::string bytes;  // decoded from HEX
-};
+using sim::LoggedDatagram;
 
-// The datagrams the units receive from the moment of construction on. A line that does not read
-// as the format above (HEX being LENGTH bytes in lower-case hex) fails the running test.
+// The datagrams the units receive ($LAB_DIR/datagrams.log) from the moment of construction on. A
+// line that does not read as the simulator's format (sim::ParseLogLine) fails the running test.
 class DatagramLog {
 public:
     DatagramLog();

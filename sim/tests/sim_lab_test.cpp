@@ -15,12 +15,12 @@ namespace {
 
 using sim::lab::DatagramLog;
 using sim::lab::LabDirectory;
+using sim::lab::LabUnitTable;
 using sim::lab::LoadUnitTable;
 using sim::lab::UdpClient;
 
-const std::string kLabUnits = std::string() +
-    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n";
+// The first two units of the lab: 1A2B3 at 10.77.0.10 and 1B3C4 at 10.77.0.11.
+const std::string kLabUnits = LabUnitTable(2);
 
 TEST(SimulatedUnits, SixUnitsAnswerADiscoveryWithDistinctRepliesAndTheRequestIsLogged) {
     DatagramLog log;

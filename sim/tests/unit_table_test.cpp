@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "datagram_log.h"
+#include <string>
+#include <vector>
 
 namespace sim {
 namespace {
+
+const auto kRowName = [](const auto& info) { return std::string(info.param.name); };
 
 UnitTable MustParse(std::string_view text) {
     std::string error;
@@ -47,26 +50,29 @@ TEST(UnitTable, ReadsExtraDatagrams) {
     EXPECT_EQ(table.extras[3].bytes, "");
 }
 
-TEST(UnitTable, RefusesMalformedLinesNamingTheLine) {
-    struct Case {
-        const char* name;
-        const char* text;
-    } cases[] = {
-        {"six hex digits", "unit 123456 0 1.2.3.4 1.2.3.4 1.2.3.4 C"},
-        {"missing chip", "unit 1 0 1.2.3.4 1.2.3.4 1.2.3.4"},
-        {"two-digit DHCP", "unit 1 10 1.2.3.4 1.2.3.4 1.2.3.4 C"},
-        {"octet above 255", "unit 1 0 1.2.3.256 1.2.3.4 1.2.3.4 C"},
-        {"three octets", "unit 1 0 1.2.3 1.2.3.4 1.2.3.4 C"},
-        {"unknown option", "unit 1 0 1.2.3.4 1.2.3.4 1.2.3.4 C slow"},
-        {"negative delay", "empty delay=-1"},
-        {"unknown entry", "units 1"},
-    };
-    for (const Case& c : cases) {
-        std::string error;
-        EXPECT_FALSE(ParseUnitTable(std::string("# first\n") + c.text, error).has_value()) << c.name;
-        EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << c.name << ": " << error;
-    }
+struct MalformedRow {
+    const char* name;
+    const char* line;
+};
+
+class MalformedLineTest : public ::testing::TestWithParam<MalformedRow> {};
+
+TEST_P(MalformedLineTest, IsRefusedNamingTheLine) {
+    std::string error;
+    EXPECT_FALSE(ParseUnitTable(std::string("# first\n") + GetParam().line, error).has_value());
+    EXPECT_EQ(error.rfind("line 2: ", 0), 0u) << error;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, MalformedLineTest,
+                         ::testing::Values(MalformedRow{"six_hex_digits", "unit 123456 0 1.2.3.4 1.2.3.4 1.2.3.4 C"},
+                                           MalformedRow{"missing_chip", "unit 1 0 1.2.3.4 1.2.3.4 1.2.3.4"},
+                                           MalformedRow{"two_digit_dhcp", "unit 1 10 1.2.3.4 1.2.3.4 1.2.3.4 C"},
+                                           MalformedRow{"octet_above_255", "unit 1 0 1.2.3.256 1.2.3.4 1.2.3.4 C"},
+                                           MalformedRow{"three_octets", "unit 1 0 1.2.3 1.2.3.4 1.2.3.4 C"},
+                                           MalformedRow{"unknown_option", "unit 1 0 1.2.3.4 1.2.3.4 1.2.3.4 C slow"},
+                                           MalformedRow{"negative_delay", "empty delay=-1"},
+                                           MalformedRow{"unknown_entry", "units 1"}),
+                         kRowName);
 
 TEST(UnitReply, IsSerialDhcpAddressesAndChipWithOneBlankBetween) {
     UnitTable table = MustParse("unit 00a1f 1 192.168.0.10 255.255.255.0 192.168.0.1 QX-100\n");
@@ -83,35 +89,39 @@ TEST(SetConfig, StaticFormChangesModeAndAddressesOfTheNamedUnitOnly) {
     EXPECT_EQ(FormatReply(table.units[1]), "2B3 1 10.0.0.2 255.0.0.0 10.0.0.254 B");
 }
 
-TEST(SetConfig, DhcpFormKeepsAddressesAndTakesAnyNonZeroDigitAsOn) {
-    for (const char* message : {"002B3 5 1    ", "002B3 5 255    "}) {
-        UnitTable table = MustParse("unit 2B3 0 10.0.0.2 255.0.0.0 10.0.0.254 B\n");
-        ASSERT_NE(ApplySetConfig(table, message), nullptr) << message;
-        EXPECT_EQ(FormatReply(table.units[0]), "2B3 1 10.0.0.2 255.0.0.0 10.0.0.254 B") << message;
-    }
+struct MessageRow {
+    const char* name;
+    const char* message;
+};
+
+class DhcpSetConfigTest : public ::testing::TestWithParam<MessageRow> {};
+
+TEST_P(DhcpSetConfigTest, KeepsAddressesAndTakesAnyNonZeroDigitAsOn) {
+    UnitTable table = MustParse("unit 2B3 0 10.0.0.2 255.0.0.0 10.0.0.254 B\n");
+    ASSERT_NE(ApplySetConfig(table, GetParam().message), nullptr);
+    EXPECT_EQ(FormatReply(table.units[0]), "2B3 1 10.0.0.2 255.0.0.0 10.0.0.254 B");
 }
 
-TEST(SetConfig, IgnoresOtherSerialsAndOtherMessages) {
-    const char* messages[] = {
-        "0 1",                                             // a discovery request
-        "1A2B4 5 1    ",                                   // another serial
-        "1A2B3 4 1    ",                                   // another message code
-        "1A2B3 5 0 10.0.0.1 255.0.0.0",                    // static form cut short
-        "1A2B3 5 0 10.0.0.1 255.0.0.0 10.0.0.300",         // octet out of range
-        "",
-    };
-    for (const char* message : messages) {
-        UnitTable table = MustParse("unit 1A2B3 1 10.0.0.1 255.0.0.0 10.0.0.254 A\n");
-        EXPECT_EQ(ApplySetConfig(table, message), nullptr) << message;
-        EXPECT_EQ(FormatReply(table.units[0]), "1A2B3 1 10.0.0.1 255.0.0.0 10.0.0.254 A") << message;
-    }
+INSTANTIATE_TEST_SUITE_P(Rows, DhcpSetConfigTest,
+                         ::testing::Values(MessageRow{"one", "002B3 5 1    "}, MessageRow{"255", "002B3 5 255    "}),
+                         kRowName);
+
+class IgnoredSetConfigTest : public ::testing::TestWithParam<MessageRow> {};
+
+TEST_P(IgnoredSetConfigTest, LeavesTheUnit) {
+    UnitTable table = MustParse("unit 1A2B3 1 10.0.0.1 255.0.0.0 10.0.0.254 A\n");
+    EXPECT_EQ(ApplySetConfig(table, GetParam().message), nullptr);
+    EXPECT_EQ(FormatReply(table.units[0]), "1A2B3 1 10.0.0.1 255.0.0.0 10.0.0.254 A");
 }
 
-TEST(DatagramLog, LineHoldsExactBytesInHex) {
-    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", std::string_view("0 1", 3)), "T 10.77.0.1:5000 3 302031");
-    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", std::string_view("\0\xff\n", 3)), "T 10.77.0.1:5000 3 00ff0a");
-    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", ""), "T 10.77.0.1:5000 0 ");
-}
+INSTANTIATE_TEST_SUITE_P(Rows, IgnoredSetConfigTest,
+                         ::testing::Values(MessageRow{"discovery_request", "0 1"},
+                                           MessageRow{"another_serial", "1A2B4 5 1    "},
+                                           MessageRow{"another_message_code", "1A2B3 4 1    "},
+                                           MessageRow{"static_form_cut_short", "1A2B3 5 0 10.0.0.1 255.0.0.0"},
+                                           MessageRow{"octet_out_of_range", "1A2B3 5 0 10.0.0.1 255.0.0.0 10.0.0.300"},
+                                           MessageRow{"empty", ""}),
+                         kRowName);
 
 }  // namespace
 }  // namespace sim

@@ -1,0 +1,27 @@
+#include "lab_units.h"
+
+#include <gtest/gtest.h>
+
+namespace sim {
+namespace {
+
+TEST(LabUnits, SixAreTheTableEveryLabTestKnows) {
+    EXPECT_EQ(FormatUnitTable(LabUnits(6)),
+              "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
+              "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
+              "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
+              "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
+              "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
+              "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n");
+}
+
+TEST(LabUnits, SerialsWrapAtFiveDigitsAndAddressesCarryIntoTheThirdOctet) {
+    const std::vector<SimulatedUnit> units = LabUnits(1000);
+    ASSERT_EQ(units.size(), 1000u);
+    EXPECT_EQ(FormatReply(units[216]), "90B 0 10.77.0.226 255.255.0.0 10.77.0.1 QX-100");
+    EXPECT_EQ(FormatReply(units[246]), "20909 0 10.77.1.0 255.255.0.0 10.77.0.1 QX-100");
+    EXPECT_EQ(FormatReply(units[999]), "43C0A 0 10.77.3.241 255.255.0.0 10.77.0.1 QX-200");
+}
+
+}  // namespace
+}  // namespace sim
