@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,7 +21,7 @@
 namespace {
 
 using sim::lab::DatagramLog;
-using sim::lab::kSixUnits;
+using sim::lab::LabUnitTable;
 using sim::lab::LoadUnitTable;
 using varl::testing::FilledRecord;
 using varl::testing::MakeRecord;
@@ -45,7 +49,7 @@ protected:
 };
 
 TEST_F(LabTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndNothingPast) {
-    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
     std::vector<DeviceRecord> records(6, FilledRecord(0xEE));
     uint32_t count = 4;
     ASSERT_TRUE(VARL_Admin_Discover(&count, records.data(), kTimeOutMs));
@@ -59,7 +63,7 @@ TEST_F(LabTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndNothingPast) {
 }
 
 TEST_F(LabTest, DiscoveryBroadcastsTheRequestOnce) {
-    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
     DatagramLog log;
     uint32_t count = 0;
     ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, kTimeOutMs));
@@ -71,7 +75,7 @@ TEST_F(LabTest, DiscoveryBroadcastsTheRequestOnce) {
 }
 
 TEST_F(LabTest, NullArrayOnlyCounts) {
-    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
     uint32_t count = 0;
     ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, kTimeOutMs));
     EXPECT_EQ(count, 6u);
@@ -129,10 +133,20 @@ TEST_F(LabTest, StrayShortAndLongRepliesAreReadOnTheirOwn) {
     EXPECT_EQ(records[3], FilledRecord(0xEE));
 }
 
-TEST_F(LabTest, DatagramOver200BytesEndsDiscoveryWithMessageSize) {
+TEST_F(LabTest, ReplyOfExactly200BytesFitsTheBuffer) {
+    const std::string reply = "1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100";
+    ASSERT_TRUE(LoadUnitTable("raw " + reply + std::string(200 - reply.size(), ' ') + "\n", 0));
+    DeviceRecord record = FilledRecord(0xEE);
+    uint32_t count = 1;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, &record, kTimeOutMs)) << TakeLastError();
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(record, LabUnit(0x1A2B3, 0, 10, "QX-100"));
+}
+
+TEST_F(LabTest, DatagramOf201BytesEndsDiscoveryWithMessageSize) {
     ASSERT_TRUE(LoadUnitTable("unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n"
                               "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
-                              "oversize 300 delay=30\n"
+                              "oversize 201 delay=30\n"
                               "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100 delay=60\n",
                               3));
     std::vector<DeviceRecord> records(4, FilledRecord(0xEE));
@@ -145,7 +159,7 @@ TEST_F(LabTest, DatagramOver200BytesEndsDiscoveryWithMessageSize) {
 }
 
 TEST_F(LabTest, SetConfigSendsTheStaticFormByteForByte) {
-    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
     DatagramLog log;
     const DeviceRecord record = MakeRecord(0x1A2B3, 0, 0xC0A8000Au, 0xFFFFFF00u, 0xC0A80001u, "QX-100");
     // The first argument plays no part: the message names the record's serial.
@@ -162,7 +176,7 @@ TEST_F(LabTest, SetConfigSendsTheStaticFormByteForByte) {
 }
 
 TEST_F(LabTest, SetConfigSendsTheDhcpFormWithItsFourBlanks) {
-    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
     DatagramLog log;
     const DeviceRecord record = LabUnit(0x1B3C4, 1, 11, "QX-200");
     ASSERT_TRUE(VARL_Admin_SetConfig(0x1B3C4, &record));
@@ -192,7 +206,7 @@ TEST_F(LabTest, GetConfigWithNobodyAnsweringLeavesRecordAndErrorText) {
 }
 
 TEST_F(LabTest, SuccessfulCallsLeaveTheLastErrorUntilFetched) {
-    ASSERT_TRUE(LoadUnitTable(kSixUnits, 6));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
     ASSERT_FALSE(VARL_Admin_SetConfig(0, nullptr));
     ASSERT_FALSE(VARL_Admin_GetConfig(0, nullptr, kTimeOutMs));
     uint32_t count = 0;
@@ -203,8 +217,57 @@ TEST_F(LabTest, SuccessfulCallsLeaveTheLastErrorUntilFetched) {
     EXPECT_EQ(TakeLastError(), "");
 }
 
-// Whether a socket of this process gets the 1 MiB receive buffer the library asks for. Without
-// the right to pass net.core.rmem_max, a stock kernel grants room for only about 500 replies.
+// A 2000 ms discovery counts 60 ms per poll of three attempts but waits only 40 of them: it
+// listens about 1.36 s, and about half that were its waits shorter than 20 ms.
+TEST_F(LabTest, UnitAnsweringAfterOnePointOneSecondsIsFoundWithTimeOut2000) {
+    ASSERT_TRUE(LoadUnitTable("unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100 delay=1100\n", 1));
+    uint32_t count = 0;
+    ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, 2000));
+    EXPECT_EQ(count, 1u);
+}
+
+std::size_t OpenDescriptors() {
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+struct RepeatRow {
+    const char* name;
+    VarlBool (*call)();
+};
+
+class RepeatedExchangeTest : public LabTest, public ::testing::WithParamInterface<RepeatRow> {};
+
+TEST_P(RepeatedExchangeTest, LeavesNoDescriptorOpen) {
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
+    const std::size_t before = OpenDescriptors();
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(GetParam().call()) << "call " << i;
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchanges, RepeatedExchangeTest,
+    ::testing::Values(RepeatRow{"discover",
+                                [] {
+                                    uint32_t count = 0;
+                                    return VARL_Admin_Discover(&count, nullptr, 0);
+                                }},
+                      RepeatRow{"get_config",
+                                [] {
+                                    DeviceRecord record{};
+                                    return VARL_Admin_GetConfig(0, &record, 0);
+                                }},
+                      RepeatRow{"set_config",
+                                [] {
+                                    // A serial no unit has: the units stay as they are.
+                                    const DeviceRecord record = MakeRecord(0xFFFFF, 1, 0, 0, 0, "");
+                                    return VARL_Admin_SetConfig(0, &record);
+                                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Whether a socket of this process gets the 1 MiB receive buffer the library asks for. Only a
+// process with CAP_NET_ADMIN in the first user namespace passes net.core.rmem_max, which on a
+// stock kernel grants room for only about 500 replies.
 bool ReceiveBufferOfOneMebibyteIsGranted() {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     const int wanted = 1 << 20;
@@ -222,19 +285,31 @@ TEST_F(LabTest, AThousandUnitsAnsweringAtOnceAreAllCounted) {
     if (!ReceiveBufferOfOneMebibyteIsGranted()) {
         GTEST_SKIP() << "the kernel grants less than 1 MiB of receive buffer (net.core.rmem_max)";
     }
-    std::string table;
-    for (uint32_t i = 0; i < 1000; ++i) {
-        char line[96];
-        const uint32_t address = 0x0A4D000Au + i;
-        std::snprintf(line, sizeof line, "unit %X %u 10.77.%u.%u 255.255.0.0 10.77.0.1 QX-%u00\n",
-                      (0x1A2B3 + i * 0x1111) & 0xFFFFF, i % 3 == 2 ? 1 : 0, (address >> 8) & 255,
-                      address & 255, 1 + i % 2);
-        table += line;
-    }
-    ASSERT_TRUE(LoadUnitTable(table, 1000));
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(1000), 1000));
     uint32_t count = 0;
     ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, 2000));
     EXPECT_EQ(count, 1000u);
+}
+
+// A lab run by root has CAP_NET_ADMIN, which lets a socket's receive buffer pass
+// net.core.rmem_max. Without it the library asks within the cap: a discovery run by a process that lacks it gets
+// min(1 MiB, rmem_max), which the kernel reports doubled, and 400 replies at once still fit.
+TEST_F(LabTest, DiscoveryWithoutTheRightToAdministerTheNetworkAsksWithinTheCap) {
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(400), 400));
+    long rmemMax = 0;
+    std::ifstream("/proc/sys/net/core/rmem_max") >> rmemMax;
+    ASSERT_GT(rmemMax, 0);
+
+    FILE* discovery = popen("setpriv --bounding-set=-net_admin -- " UNPRIVILEGED_DISCOVERY " 1000", "r");
+    ASSERT_NE(discovery, nullptr);
+    int netAdmin = -1, buffer = 0;
+    unsigned count = 0;
+    const int fields = std::fscanf(discovery, "net_admin=%d buffer=%d count=%u", &netAdmin, &buffer, &count);
+    ASSERT_EQ(pclose(discovery), 0);
+    ASSERT_EQ(fields, 3);
+    ASSERT_EQ(netAdmin, 0) << "the discovery ran with CAP_NET_ADMIN";
+    EXPECT_EQ(buffer, 2 * std::min(rmemMax, 1L << 20));
+    EXPECT_EQ(count, 400u);
 }
 
 }  // namespace
