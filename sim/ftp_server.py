@@ -8,7 +8,7 @@ Like a unit, it stores exactly the bytes it receives, whatever the transfer type
 itself would turn CRLF into LF under TYPE A). Every command line is appended to the command log as
 "ADDRESS LINE", the password included, so tests can check what went over the wire.
 Tests that need a misbehaving unit start one more server on a spare address with --password,
---read-only, --stall-after or --exit-after (see --help).
+--read-only, --stall-after, --exit-after or --exit-after-login (see --help).
 """
 import argparse
 import os
@@ -49,6 +49,16 @@ class LoggingFTPHandler(FTPHandler):
     command_log = None
     banner = "Quorrel unit FTP server ready."
 
+    exit_after_login = False
+
+    def ftp_PWD(self, line):
+        super().ftp_PWD(line)
+        if self.exit_after_login:
+            # A unit switched off right after the login: nobody can connect any more, and the
+            # logged-in connection ends a moment after the reply.
+            self.server.close()
+            self.ioloop.call_later(0.05, os._exit, 0)
+
     def pre_process_command(self, line, cmd, arg):
         if self.command_log is not None:
             address = self.socket.getsockname()[0]
@@ -57,13 +67,15 @@ class LoggingFTPHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
 
-def make_handler(home, password, command_log, read_only, dtp_handler=WireBytesDTPHandler):
+def make_handler(home, password, command_log, read_only, dtp_handler=WireBytesDTPHandler,
+                 exit_after_login=False):
     authorizer = DummyAuthorizer()
     authorizer.add_user(LOGIN, password, home, perm="elr" if read_only else "elradfmwMT")
     return type("UnitFTPHandler", (LoggingFTPHandler,), {
         "authorizer": authorizer,
         "command_log": command_log,
         "dtp_handler": dtp_handler,
+        "exit_after_login": exit_after_login,
         # Active mode only matters to the client; the server still offers passive mode.
         "permit_foreign_addresses": False,
     })
@@ -81,6 +93,8 @@ def main():
                         help="stop reading a data connection after BYTES (a unit that hangs mid-transfer)")
     parser.add_argument("--exit-after", type=int, metavar="BYTES",
                         help="end the server abruptly after BYTES of one data connection (a unit switched off)")
+    parser.add_argument("--exit-after-login", action="store_true",
+                        help="end the server right after answering the PWD that follows a login")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
 
@@ -93,7 +107,8 @@ def main():
     for address in args.addresses:
         home = os.path.join(args.root, address)
         os.makedirs(home, exist_ok=True)
-        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler)
+        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler,
+                               args.exit_after_login)
         FTPServer((address, args.port), handler, ioloop=ioloop, backlog=50)
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))

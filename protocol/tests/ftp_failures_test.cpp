@@ -3,19 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <curl/curl.h>
+#include <dlfcn.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ftp_lab.h"
 #include "varl.h"
+
+// The library logs in and stores in two calls of libcurl's curl_easy_perform, one right after the
+// other. This executable stands in for that function (the library's call binds to it first), so
+// that a test can pause before the second call and let a unit go away in between.
+namespace {
+int performs = 0;
+std::chrono::milliseconds pauseBeforeSecondPerform{0};
+}  // namespace
+
+extern "C" CURLcode curl_easy_perform(CURL* handle) {
+    using Perform = CURLcode (*)(CURL*);
+    static const auto libcurlPerform = reinterpret_cast<Perform>(dlsym(RTLD_NEXT, "curl_easy_perform"));
+    if (++performs == 2) std::this_thread::sleep_for(pauseBeforeSecondPerform);
+    return libcurlPerform(handle);
+}
 
 namespace ftp_lab {
 namespace {
@@ -144,6 +166,11 @@ TEST_P(ServerFailureTest, FailsWithItsTextInBoundedTime) {
     EXPECT_EQ(outcome.text, row.text);
     EXPECT_LT(outcome.seconds, row.maxSeconds);
 
+    if (server) {
+        // Only a connect that fails is tried again, never a login the unit refused.
+        const std::vector<std::string> commands = CommandLog(server->CommandLogPath(), row.address).Since();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "USER lqm"), 1);
+    }
     if (std::string(row.label) == "StoreRefused") {
         EXPECT_EQ(FileNames(server->Home()), std::vector<std::string>{});
     }
@@ -151,6 +178,57 @@ TEST_P(ServerFailureTest, FailsWithItsTextInBoundedTime) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerFailureTest, ::testing::ValuesIn(kServerCases),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// The unit goes away between login and store. libcurl then connects again on its own for the
+// store, which fails at the TCP connect: that is a connection failure, not a failed send.
+TEST_F(FtpFailureTest, UnitGoneBetweenLoginAndStoreFailsWithTheConnectionText) {
+    const SpareServer server("10.77.200.6", {"--exit-after-login"});
+    performs = 0;
+    pauseBeforeSecondPerform = std::chrono::milliseconds(1000);
+    const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.6")), page_.c_str(), "PAGE.HTM");
+    pauseBeforeSecondPerform = {};
+    ASSERT_EQ(performs, 2) << "logged in once, then tried to store";
+    EXPECT_FALSE(outcome.stored);
+    EXPECT_EQ(outcome.text, kConnectionText);
+}
+
+// Rejects the first connection attempt to an address's FTP port with a TCP reset, as a closed port
+// would, and lets the later ones through. The rule lives in this lab's own network namespace.
+class FirstConnectRefused {
+public:
+    explicit FirstConnectRefused(const std::string& address) {
+        Nft("add table ip varl_test");
+        Nft("add chain ip varl_test output '{ type filter hook output priority 0; }'");
+        // A SYN is 60 bytes: the quota lets the rule match the first one only.
+        Nft("add rule ip varl_test output ip daddr " + address +
+            " tcp dport 21 tcp flags syn quota until 100 bytes counter reject with tcp reset");
+    }
+    ~FirstConnectRefused() { std::system("nft delete table ip varl_test"); }
+
+    // How many attempts the rule refused.
+    int Refused() const {
+        FILE* listing = popen("nft list chain ip varl_test output", "r");
+        std::string text;
+        for (int c; (c = std::fgetc(listing)) != EOF;) text.push_back(static_cast<char>(c));
+        pclose(listing);
+        const auto at = text.find("counter packets ");
+        return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + 16);
+    }
+
+private:
+    static void Nft(const std::string& arguments) {
+        if (std::system(("nft " + arguments).c_str()) != 0) throw std::runtime_error("nft " + arguments);
+    }
+};
+
+TEST_F(FtpFailureTest, ConnectRefusedOnceIsTriedAgainAndStoresTheFile) {
+    const SpareServer server("10.77.200.7", {});
+    const FirstConnectRefused refusal("10.77.200.7");
+    const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.7")), page_.c_str(), "PAGE.HTM");
+    ASSERT_EQ(refusal.Refused(), 1);
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    EXPECT_EQ(ReadFile(server.Home() + "/PAGE.HTM"), "<html></html>\n");
+}
 
 }  // namespace
 }  // namespace ftp_lab

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -159,6 +160,29 @@ TEST_P(LocalPathTest, IsTrimmedAtBothEndsOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, LocalPathTest, ::testing::ValuesIn(kLocalPathCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+struct ProxyCase {
+    const char* label;
+    const char* variable;
+};
+
+void PrintTo(const ProxyCase& row, std::ostream* out) { *out << row.label; }
+
+class ProxyTest : public FtpUploadTest, public ::testing::WithParamInterface<ProxyCase> {};
+
+// Nothing listens at the proxy's address: were it used, the upload would fail.
+TEST_P(ProxyTest, DeadProxyInTheEnvironmentIsNotUsed) {
+    const std::string path = LocalFile("page.htm", "direct\n");
+    setenv(GetParam().variable, "http://10.77.200.8:9", 1);
+    const UploadOutcome outcome = Upload(kUnitAddress, path.c_str(), "PAGE.HTM");
+    unsetenv(GetParam().variable);
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    EXPECT_EQ(ReadFile(UnitHome() + "/PAGE.HTM"), "direct\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Variables, ProxyTest,
+                         ::testing::Values(ProxyCase{"FtpProxy", "ftp_proxy"}, ProxyCase{"AllProxy", "all_proxy"}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(FtpUploadTest, EmptyLocalFileIsStoredEmpty) {
