@@ -50,6 +50,7 @@ struct TransferWatch {
     curl_off_t uploaded = 0;
     Clock::time_point lastProgress = Clock::now();
     bool loggedIn = false;
+    int connectAttempts = 0;
 };
 
 std::string TrimWhiteSpace(std::string_view text) {
@@ -81,6 +82,13 @@ std::size_t NoteReply(char* line, std::size_t size, std::size_t count, void* wat
         if (code == "230" || code == "257") static_cast<TransferWatch*>(watch)->loggedIn = true;
     }
     return length;
+}
+
+// libcurl calls this for every socket it creates to connect, before the connect: it counts the
+// attempts, failed ones included, which its own count of connects leaves out.
+int NoteConnectAttempt(void* watch, curl_socket_t, curlsocktype purpose) {
+    if (purpose == CURLSOCKTYPE_IPCXN) ++static_cast<TransferWatch*>(watch)->connectAttempts;
+    return CURL_SOCKOPT_OK;
 }
 
 // libcurl's own low-speed limit averages over its window and fires late; this gives up as soon
@@ -116,6 +124,8 @@ bool SetSessionOptions(CURL* handle, const std::string& loginUrl, TransferWatch*
     set(CURLOPT_ACCEPTTIMEOUT_MS, kAcceptTimeoutMs);
     set(CURLOPT_HEADERFUNCTION, NoteReply);
     set(CURLOPT_HEADERDATA, static_cast<void*>(watch));
+    set(CURLOPT_SOCKOPTFUNCTION, NoteConnectAttempt);
+    set(CURLOPT_SOCKOPTDATA, static_cast<void*>(watch));
     // The login step: with no file in the URL this sends only USER, PASS and PWD.
     set(CURLOPT_NOBODY, 1L);
     return result == CURLE_OK;
@@ -237,11 +247,10 @@ Status UploadFile(uint32_t address, const char* localPath, const char* remoteNam
     watch = TransferWatch{};
     if (curl_easy_perform(handle.get()) == CURLE_OK) return {};
 
-    // libcurl reconnects on its own when the logged-in connection has gone; a reconnect whose
-    // login fails is a connection failure, not a failed send.
-    long connects = 0;
-    curl_easy_getinfo(handle.get(), CURLINFO_NUM_CONNECTS, &connects);
-    return Status::Failure(connects > 0 && !watch.loggedIn ? text::kCouldNotOpenConnection : text::kCouldNotSendFile);
+    // libcurl connects again on its own when the logged-in connection has gone; a reconnect that
+    // fails, at the TCP connect or at the login, is a connection failure, not a failed send.
+    const bool reconnectFailed = watch.connectAttempts > 0 && !watch.loggedIn;
+    return Status::Failure(reconnectFailed ? text::kCouldNotOpenConnection : text::kCouldNotSendFile);
 }
 
 }  // namespace varl
