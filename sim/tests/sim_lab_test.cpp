@@ -40,14 +40,26 @@ TEST(SimulatedUnits, SixUnitsAnswerADiscoveryWithDistinctRepliesAndTheRequestIsL
     EXPECT_EQ(received[0].sourceAddress, "10.77.0.1");
 }
 
-TEST(SimulatedUnits, OnlyTheExactThreeByteRequestIsADiscovery) {
+struct NotDiscoveryRow {
+    const char* name;
+    const char* bytes;
+};
+
+class NotDiscoveryTest : public ::testing::TestWithParam<NotDiscoveryRow> {};
+
+TEST_P(NotDiscoveryTest, GetsNoReply) {
     ASSERT_TRUE(LoadUnitTable(kLabUnits, 2));
     UdpClient client;
-    for (const char* notDiscovery : {"0 1 ", "0  1", "0 10", "0 2"}) {
-        client.Broadcast(notDiscovery);
-        EXPECT_TRUE(client.ReceiveUntilQuiet(150).empty()) << '"' << notDiscovery << '"';
-    }
+    client.Broadcast(GetParam().bytes);
+    EXPECT_TRUE(client.ReceiveUntilQuiet(150).empty());
 }
+
+// Only the exact three bytes "0 1" are a discovery request.
+INSTANTIATE_TEST_SUITE_P(Requests, NotDiscoveryTest,
+                         ::testing::Values(NotDiscoveryRow{"trailing_blank", "0 1 "},
+                                           NotDiscoveryRow{"two_blanks", "0  1"}, NotDiscoveryRow{"code_10", "0 10"},
+                                           NotDiscoveryRow{"code_2", "0 2"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimulatedUnits, StaticSetConfigChangesTheNamedUnitAtTheNextDiscovery) {
     ASSERT_TRUE(LoadUnitTable(kLabUnits, 2));
