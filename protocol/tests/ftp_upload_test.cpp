@@ -26,8 +26,6 @@ protected:
         EmptyFolder(UnitHome());
         local_ = MakeLocalFolder();
         log_.Mark();
-        char discarded[500];
-        VARL_Error_LastErr(discarded);
     }
 
     std::string LocalFile(const std::string& name, std::string_view bytes) {

@@ -44,7 +44,6 @@ class LabTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(sim::lab::LabDirectory().empty()) << "run this test inside scripts/lab";
-        TakeLastError();
     }
 };
 
