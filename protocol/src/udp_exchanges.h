@@ -1,5 +1,6 @@
 // The three UDP exchanges with the units: discovery, get-config and set-config. Each creates its
-// own socket, broadcasts to port 8001 and closes the socket before it returns, on every path.
+// own socket, broadcasts to port 8001 and closes the socket before it returns, on every path. A
+// failure comes back as a Status; the exports turn it into the last-error text.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +26,7 @@ inline constexpr uint32_t kDiscoveryPollBudgetMs = 50;
 // time on return: 20 per attempt that found nothing. Gives the datagram's length, or WSAEWOULDBLOCK
 // when nothing arrived, or the error of the failed receive.
 SocketResult ReceivePolled(DatagramSocket& socket, PollClock& clock, char* buffer, std::size_t size,
-                   uint32_t& budgetMs);
+                           uint32_t& budgetMs);
 
 // Broadcasts the discovery request and collects replies until the counted time reaches timeoutMs.
 // *count is the capacity of records on entry and the number of distinct serials seen on return,
@@ -33,7 +34,7 @@ SocketResult ReceivePolled(DatagramSocket& socket, PollClock& clock, char* buffe
 // records may be null. Should replies arrive without pause, a guard on the monotonic clock ends
 // the collection (successfully) once twice the time-out plus one second has passed.
 Status DiscoverUnits(DatagramSocket& socket, PollClock& clock, uint32_t* count, DeviceRecord* records,
-                   uint32_t timeoutMs);
+                     uint32_t timeoutMs);
 
 // Broadcasts the discovery request and reads the first unit's reply that arrives within timeoutMs
 // into *record. Succeeds with the record untouched when none arrives.
