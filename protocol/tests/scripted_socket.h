@@ -48,7 +48,6 @@ public:
         ++creates;
         if (createError != kWsaNoError) return {createError};
         created = true;
-        closed = false;
         return {};
     }
 
@@ -86,7 +85,6 @@ public:
     void Close() override {
         if (created) ++closes;
         created = false;
-        closed = true;
     }
 
     // Set up by the test.
@@ -102,7 +100,6 @@ public:
     int closes = 0;
     int attempts = 0;
     bool created = false;
-    bool closed = false;
     bool broadcastEnabled = false;
     std::vector<std::string> sent;
     std::vector<uint16_t> sentPorts;

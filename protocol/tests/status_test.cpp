@@ -16,21 +16,6 @@ std::string Describe(const Status& status, std::size_t size = text::kLongest + 1
     return text;
 }
 
-TEST(Status, SuccessReadsAsTheEmptyText) {
-    EXPECT_TRUE(Status().ok());
-    EXPECT_EQ(Describe(Status()), "");
-}
-
-TEST(Status, FailureReadsAsItsMessage) {
-    EXPECT_FALSE(Status::Failure(text::kNullCount).ok());
-    EXPECT_EQ(Describe(Status::Failure(text::kNullCount)), "Argument error. The count pointer is null.");
-}
-
-TEST(Status, SocketFailureAddsBlankAndNameInParentheses) {
-    EXPECT_EQ(Describe(Status::SocketFailure(text::kReceiveError, kWsaEMsgSize)),
-              "Communications error. Receive error. (WSAEMSGSIZE)");
-}
-
 TEST(Status, UnlistedSocketErrorGivesNestedParenthesesInTheLongestText) {
     const std::string longest = Describe(Status::SocketFailure(text::kCouldNotSetOptions, kWsaUnmapped));
     EXPECT_EQ(longest, "Communications error. Could not set socket options. ((unknown socket error))");
