@@ -5,14 +5,6 @@
 
 namespace quorrel {
 
-std::string FormatAddress(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%01d.%01d.%01d.%01d", static_cast<int>((value >> 24) & 0xFF),
-                  static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>(value & 0xFF));
-    return text;
-}
-
 std::string FormatSerial(std::uint32_t serial) {
     char text[16];
     std::snprintf(text, sizeof text, "%.5X", serial);

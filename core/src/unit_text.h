@@ -6,12 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "ipv4_text.h"
 #include "varl.h"
 
 namespace quorrel {
-
-// Dotted text of an IPv4 value, first octet from the most significant byte: 10.77.0.1.
-std::string FormatAddress(std::uint32_t value);
 
 // The serial as at least five upper-case hexadecimal digits: 1F gives 0001F.
 std::string FormatSerial(std::uint32_t serial);
