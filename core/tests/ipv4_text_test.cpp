@@ -28,7 +28,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseRow{"three_parts", "10.77.0", std::nullopt},
                       ParseRow{"five_parts", "10.77.0.1.2", std::nullopt},
                       ParseRow{"empty_part", "10..0.1", std::nullopt}, ParseRow{"trailing_dot", "10.77.0.1.", std::nullopt},
-                      ParseRow{"four_digits", "1000.0.0.1", std::nullopt},
+                      ParseRow{"four_digits", "0001.0.0.1", std::nullopt},
                       ParseRow{"blank_around", " 10.77.0.1", std::nullopt},
                       ParseRow{"sign", "+10.77.0.1", std::nullopt}, ParseRow{"empty", "", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
