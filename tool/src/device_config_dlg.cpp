@@ -7,21 +7,19 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <optional>
 
-#include "device_text.h"
+#include "configuration.h"
 #include "dialog_runner.h"
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
-#include "library_binding.h"
 #include "message_boxes.h"
+#include "shown_texts.h"
+#include "unit_text.h"
 #include "wait_cursor.h"
 
 namespace parbex {
 namespace {
-
-// Shown after a successful send: the unit does not answer a set-configuration message.
-const char* const kConfigurationSent =
-    "The configuration has been sent.\n\nYou may need to use Discover again to conifirm the changes were made.";
 
 // A label right-aligned against its field. Where the font draws the text wider than the slot the
 // layout gives it, the label grows to the left, up to the dialog's edge, rather than cutting the
@@ -40,7 +38,8 @@ QLabel* AddRightAlignedLabel(QWidget* parent, const char* text, const QRect& geo
 
 }  // namespace
 
-CDeviceConfigDlg::CDeviceConfigDlg(LibraryBinding& library, QWidget* parent) : QDialog(parent), m_library(library) {
+CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent)
+    : QDialog(parent), m_record(record), m_library(library) {
     setFont(DialogFont());
     const DialogUnits du(font());
 
@@ -95,8 +94,8 @@ CDeviceConfigDlg::CDeviceConfigDlg(LibraryBinding& library, QWidget* parent) : Q
     // Exactly Off and On: choosing one clears the other; the group's ids are the indices that
     // m_nDhcp holds.
     m_groupDhcp = new QButtonGroup(this);
-    m_groupDhcp->addButton(m_radioOff, 0);
-    m_groupDhcp->addButton(m_radioOn, 1);
+    m_groupDhcp->addButton(m_radioOff, quorrel::kDhcpOff);
+    m_groupDhcp->addButton(m_radioOn, quorrel::kDhcpOn);
 
     auto* hexLabel = new QLabel(QStringLiteral("(hex)"), this);
     hexLabel->setGeometry(du.Rect(94, 11, 26, 10));
@@ -121,18 +120,21 @@ void CDeviceConfigDlg::OnInitDialog() {
 }
 
 void CDeviceConfigDlg::LoadFromRecord() {
-    m_strSerial = FormatSerial(m_pRecord->serial);
-    m_strChipName = ChipNameText(*m_pRecord);
-    m_nDhcp = m_pRecord->dhcpMode;
-    m_ipAddress->SetValue(m_pRecord->address);
-    m_ipNetMask->SetValue(m_pRecord->netMask);
-    m_ipGateway->SetValue(m_pRecord->gateway);
-    MembersToControls();
+    m_editSerial->setText(QString::fromLatin1(quorrel::FormatSerial(m_record.serial)));
+    m_editChipName->setText(QString::fromLocal8Bit(quorrel::ChipName(m_record)).left(kChipNameLimit));
+    // Only 0 and 1 name a button; any other mode shows neither chosen, which an exclusive group
+    // allows only while it is not exclusive.
+    m_groupDhcp->setExclusive(false);
+    m_radioOff->setChecked(m_record.dhcpMode == 0);
+    m_radioOn->setChecked(m_record.dhcpMode == 1);
+    m_groupDhcp->setExclusive(true);
+    m_ipAddress->SetValue(m_record.address);
+    m_ipNetMask->SetValue(m_record.netMask);
+    m_ipGateway->SetValue(m_record.gateway);
 }
 
 void CDeviceConfigDlg::UpdateAddressControls() {
-    ControlsToMembers();
-    const bool staticAddressing = m_nDhcp == 0;
+    const bool staticAddressing = DhcpChoice() == quorrel::kDhcpOff;
     m_ipAddress->setEnabled(staticAddressing);
     m_ipNetMask->setEnabled(staticAddressing);
     m_ipGateway->setEnabled(staticAddressing);
@@ -140,52 +142,23 @@ void CDeviceConfigDlg::UpdateAddressControls() {
 
 void CDeviceConfigDlg::OnOK() {
     SendConfiguration();
-    ControlsToMembers();
     accept();
 }
 
 void CDeviceConfigDlg::SendConfiguration() {
-    ControlsToMembers();
-    // Neither button chosen (-1) stores 255, which the library sends as DHCP.
-    m_pRecord->dhcpMode = static_cast<std::uint8_t>(m_nDhcp & 0xFF);
-    if (m_nDhcp == 1) {
-        m_pRecord->address = 0;
-        m_pRecord->netMask = 0;
-        m_pRecord->gateway = 0;
+    m_record = quorrel::ApplyAddressingChoice(
+        m_record, {DhcpChoice(), m_ipAddress->Value(), m_ipNetMask->Value(), m_ipGateway->Value()});
+    // The outcome is shown while the wait cursor is still up; it ends with the scope.
+    std::optional<WaitCursor> waitCursor;
+    const std::optional<quorrel::CallFailure> failure =
+        quorrel::SendConfiguration(m_library, m_record, [&] { waitCursor.emplace(); });
+    if (failure) {
+        ShowCallFailure(*failure);
     } else {
-        m_pRecord->address = m_ipAddress->Value();
-        m_pRecord->netMask = m_ipNetMask->Value();
-        m_pRecord->gateway = m_ipGateway->Value();
-    }
-
-    auto setConfig = m_library.Resolve<SetConfigFunction>(kSetConfigExport);
-    if (setConfig == nullptr) {
-        ShowFailure("Driver interface error.");
-        return;
-    }
-    WaitCursor waitCursor;
-    if (setConfig(m_pRecord->serial, m_pRecord) != 0) {
-        ShowInfo(kConfigurationSent);
-    } else {
-        ShowFailure(m_library.FetchLibraryError());
+        ShowInfo(quorrel::texts::kConfigurationSent);
     }
 }
 
-void CDeviceConfigDlg::MembersToControls() {
-    m_editSerial->setText(m_strSerial);
-    m_editChipName->setText(m_strChipName.left(kChipNameLimit));
-    // Only 0 and 1 name a button; any other value shows neither chosen, which an exclusive group
-    // allows only while it is not exclusive.
-    m_groupDhcp->setExclusive(false);
-    m_radioOff->setChecked(m_nDhcp == 0);
-    m_radioOn->setChecked(m_nDhcp == 1);
-    m_groupDhcp->setExclusive(true);
-}
-
-void CDeviceConfigDlg::ControlsToMembers() {
-    m_strSerial = m_editSerial->text();
-    m_strChipName = m_editChipName->text();
-    m_nDhcp = m_groupDhcp->checkedId();
-}
+int CDeviceConfigDlg::DhcpChoice() const { return m_groupDhcp->checkedId(); }
 
 }  // namespace parbex

@@ -1,5 +1,6 @@
 // The Device Configuration dialog: shows one unit's record, lets the user switch DHCP on or off
-// and enter static addressing, and on Save writes the choice into the record and sends it.
+// and enter static addressing, and on Save writes the choice into its copy of the record and
+// sends it.
 #pragma once
 
 #include <QDialog>
@@ -12,10 +13,13 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
+namespace quorrel {
+class LibraryExports;
+}
+
 namespace parbex {
 
 class Ipv4AddressEdit;
-class LibraryBinding;
 
 class CDeviceConfigDlg : public QDialog {
     Q_OBJECT
@@ -24,20 +28,16 @@ public:
     // The chip-name field holds at most 20 characters.
     static constexpr int kChipNameLimit = 20;
 
-    explicit CDeviceConfigDlg(LibraryBinding& library, QWidget* parent = nullptr);
+    CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent = nullptr);
 
-    // Initialises the controls from m_pRecord, which the caller sets beforehand, and runs the
-    // dialog through the dialog-runner seam. Accepted after Save, whatever the library answered;
-    // Rejected after Cancel, Esc or closing from the title bar (the record is then untouched).
+    // Initialises the controls from the record and runs the dialog through the dialog-runner
+    // seam. Accepted after Save, whatever the library answered; Rejected after Cancel, Esc or
+    // closing from the title bar.
     int DoModal();
 
-    // The record being edited; it belongs to the main window's device list.
-    DeviceRecord* m_pRecord = nullptr;
-
-    // Data members exchanged with the controls.
-    QString m_strSerial;
-    QString m_strChipName;
-    int m_nDhcp = -1;  // 0 Off, 1 On, -1 neither chosen
+    // The record as edited: changed by Save, before the library is called, and kept so whatever
+    // the library answers; as given after Cancel.
+    const DeviceRecord& Record() const { return m_record; }
 
 protected:
     void OnInitDialog();
@@ -47,10 +47,11 @@ protected:
     void OnOK();
 
 private:
-    void MembersToControls();
-    void ControlsToMembers();
+    // 0 Off, 1 On, -1 neither chosen.
+    int DhcpChoice() const;
 
-    LibraryBinding& m_library;
+    DeviceRecord m_record;
+    const quorrel::LibraryExports& m_library;
 
     QPushButton* m_btnSave;
     QPushButton* m_btnCancel;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "shown_texts.h"
+
 namespace parbex {
 namespace {
 
@@ -52,5 +54,10 @@ MessageBoxes* InstallMessageBoxes(MessageBoxes* boxes) {
 void ShowFailure(const std::string& text) { Show(text, MessageIcon::Warning); }
 void ShowInfo(const std::string& text) { Show(text, MessageIcon::Information); }
 void ShowPlain(const std::string& text) { Show(text, MessageIcon::None); }
+
+void ShowCallFailure(const quorrel::CallFailure& failure) {
+    if (failure.lastErrorExportMissing) ShowPlain(quorrel::texts::kNoLastErrorExport);
+    ShowFailure(failure.text);
+}
 
 }  // namespace parbex

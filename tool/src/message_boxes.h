@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "call_failure.h"
+
 namespace parbex {
 
 enum class MessageIcon {
-    None,         // a plain OK box: start-up failure and the missing error export
+    None,         // a plain OK box: the missing error export
     Warning,      // failures of the commands, including the library's own texts
     Information,  // outcomes that are not failures
 };
@@ -32,5 +34,9 @@ MessageBoxes* InstallMessageBoxes(MessageBoxes* boxes);
 void ShowFailure(const std::string& text);
 void ShowInfo(const std::string& text);
 void ShowPlain(const std::string& text);
+
+// A failed library command: when the library's own text could not be fetched, a plain box says
+// so first; then the failure box.
+void ShowCallFailure(const quorrel::CallFailure& failure);
 
 }  // namespace parbex

@@ -9,25 +9,26 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <algorithm>
+#include <optional>
+#include <string>
 
 #include "about_dlg.h"
 #include "app_icon.h"
 #include "device_config_dlg.h"
-#include "device_text.h"
+#include "device_tree_item.h"
 #include "dialog_runner.h"
 #include "dialog_units.h"
+#include "discovery.h"
 #include "library_binding.h"
 #include "message_boxes.h"
+#include "shown_texts.h"
 #include "tree_lines_style.h"
+#include "unit_text.h"
+#include "upload.h"
 #include "wait_cursor.h"
 
 namespace parbex {
 namespace {
-
-// Device items carry the index of their record in the device list under this role; all other
-// items carry 0.
-constexpr int kRecordIndexRole = Qt::UserRole;
 
 QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName, const QRect& geometry) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -38,15 +39,16 @@ QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName
     return button;
 }
 
-QTreeWidgetItem* AddChild(QTreeWidgetItem* parent, const QString& text) {
-    auto* item = new QTreeWidgetItem(parent, QStringList{text});
-    item->setData(0, kRecordIndexRole, 0);
+QTreeWidgetItem* NewItem(const std::string& text, TreeItemKind kind, std::size_t recordIndex) {
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()))});
+    item->setData(0, kItemKindRole, static_cast<int>(kind));
+    item->setData(0, kRecordIndexRole, static_cast<qulonglong>(recordIndex));
     return item;
 }
 
 }  // namespace
 
-CParbexDlg::CParbexDlg(LibraryBinding& library, QWidget* parent)
+CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       m_library(library),
@@ -105,17 +107,11 @@ CParbexDlg::CParbexDlg(LibraryBinding& library, QWidget* parent)
 
     setFixedSize(du.Size(320, 189));
     setWindowTitle(QStringLiteral("Quorrel Config Tool"));
-    OnInitDialog();
+    setWindowIcon(m_hIcon);
+    UpdateCommandButtons();
 }
 
 CParbexDlg::~CParbexDlg() = default;
-
-void CParbexDlg::OnInitDialog() {
-    setWindowIcon(m_hIcon);
-    ReleaseDevices();
-    m_nDevices = 0;
-    UpdateCommandButtons();
-}
 
 void CParbexDlg::OnAbout() {
     CAboutDlg about(this);
@@ -144,125 +140,87 @@ void CParbexDlg::ClearDeviceTree() {
 }
 
 void CParbexDlg::InsertDeviceItem(std::size_t index) {
-    const DeviceRecord& record = m_pDevices[index];
-    const QString text = DeviceItemText(record);
+    const DeviceRecord& record = m_devices[index];
+    QTreeWidgetItem* deviceItem = NewItem(quorrel::DeviceItemText(record), TreeItemKind::Device, index);
 
     // Ordered by text among the device items; an equal text goes after the ones already there.
     int position = 0;
     const int count = m_treeDevices->topLevelItemCount();
-    while (position < count &&
-           QString::compare(m_treeDevices->topLevelItem(position)->text(0), text, Qt::CaseInsensitive) <= 0) {
+    while (position < count && QString::compare(m_treeDevices->topLevelItem(position)->text(0), deviceItem->text(0),
+                                                Qt::CaseInsensitive) <= 0) {
         ++position;
     }
-    auto* deviceItem = new QTreeWidgetItem(QStringList{text});
-    deviceItem->setData(0, kRecordIndexRole, static_cast<qulonglong>(index));
     m_treeDevices->insertTopLevelItem(position, deviceItem);
 
-    QTreeWidgetItem* networkItem = AddChild(deviceItem, QString::fromLatin1(kNetworkItemText));
-    for (const QString& detail : DetailItemTexts(record)) {
-        AddChild(networkItem, detail);
+    QTreeWidgetItem* networkItem = NewItem(quorrel::kNetworkItemText, TreeItemKind::Network, index);
+    deviceItem->addChild(networkItem);
+    for (const std::string& detail : quorrel::DetailItemTexts(record)) {
+        networkItem->addChild(NewItem(detail, TreeItemKind::Detail, index));
     }
 }
 
 void CParbexDlg::FillDeviceTree() {
     ClearDeviceTree();
-    // Never past the records the array holds, even when the library counted more units.
-    const std::size_t shown = std::min<std::size_t>(m_nDevices, m_nRecords);
-    for (std::size_t i = 0; i < shown; ++i) {
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
         InsertDeviceItem(i);
     }
     UpdateCommandButtons();
 }
 
 void CParbexDlg::UpdateCommandButtons() {
-    const QTreeWidgetItem* selected = SelectedItem();
-    if (selected == nullptr) {
-        m_btnConfigure->setEnabled(false);
-        m_btnUpload->setEnabled(false);
-        return;
-    }
-    const QString text = selected->text(0);
-    m_btnConfigure->setEnabled(TextEnablesConfigure(text));
-    m_btnUpload->setEnabled(TextEnablesUpload(text));
+    m_btnConfigure->setEnabled(SelectedRecordIndex(true) >= 0);
+    m_btnUpload->setEnabled(SelectedRecordIndex(false) >= 0);
 }
 
 void CParbexDlg::OnDiscover() {
     if (!m_library.LoadProtocolLibrary()) {
-        ShowFailure("Could not load VARL.DLL.");
+        ShowFailure(quorrel::texts::kCouldNotLoadLibrary);
         return;
     }
     ClearDeviceTree();
-    ReleaseDevices();
-    m_nDevices = 0;
+    m_devices.clear();
 
-    auto discover = m_library.Resolve<DiscoverFunction>(kDiscoverExport);
-    if (discover == nullptr) {
-        ShowFailure("Driver interface error.");
+    // The wait cursor covers the first call, and its failure box; the second call, when more
+    // units answer than the first array holds, runs without it.
+    std::optional<WaitCursor> waitCursor;
+    quorrel::Discovery found = quorrel::DiscoverAllUnits(
+        m_library, quorrel::kDiscoveryTimeoutMs, {[&] { waitCursor.emplace(); }, [&] { waitCursor.reset(); }});
+    if (found.failure) {
+        ShowCallFailure(*found.failure);
         return;
     }
-
-    AllocateDevices(kFirstDiscoveryCapacity);
-    m_nDevices = kFirstDiscoveryCapacity;
-    {
-        WaitCursor waitCursor;
-        if (discover(&m_nDevices, m_pDevices.get(), kDiscoveryTimeoutMs) == 0) {
-            ShowFailure(m_library.FetchLibraryError());
-            ReleaseDevices();
-            m_nDevices = 0;
-            return;
-        }
-    }
-
-    if (m_nDevices == 0) {
-        ShowInfo("No Quorrel units found.");
-        FillDeviceTree();
-        return;
-    }
-
-    if (m_nDevices > kFirstDiscoveryCapacity) {
-        // More units answered than the first array holds: ask again, a second broadcast and a
-        // second full time-out, with room for every unit counted.
-        AllocateDevices(m_nDevices);
-        discover = m_library.Resolve<DiscoverFunction>(kDiscoverExport);
-        if (discover == nullptr) {
-            ShowFailure("Driver interface error.");
-            return;
-        }
-        if (discover(&m_nDevices, m_pDevices.get(), kDiscoveryTimeoutMs) == 0) {
-            ShowFailure(m_library.FetchLibraryError());
-            return;
-        }
+    waitCursor.reset();
+    m_devices = std::move(found.units);
+    if (m_devices.empty()) {
+        ShowInfo(quorrel::texts::kNoUnitsFound);
     }
     FillDeviceTree();
 }
 
 void CParbexDlg::OnConfigure() {
-    QTreeWidgetItem* deviceItem = DeviceItemAbove(SelectedItem());
-    DeviceRecord* record = RecordOf(deviceItem);
-    if (record == nullptr) {
+    const int index = SelectedRecordIndex(true);
+    if (index < 0) {
         return;
     }
-    CDeviceConfigDlg dialog(m_library, this);
-    dialog.m_pRecord = record;
+    CDeviceConfigDlg dialog(m_devices[static_cast<std::size_t>(index)], m_library, this);
     if (dialog.DoModal() == QDialog::Accepted) {
+        m_devices[static_cast<std::size_t>(index)] = dialog.Record();
         FillDeviceTree();
     }
 }
 
 void CParbexDlg::OnUploadFile() {
-    // The target is known before the user is asked for a file: without a device item at or
-    // above the selection there is nothing to upload to.
-    QTreeWidgetItem* selected = SelectedItem();
-    QTreeWidgetItem* deviceItem =
-        selected != nullptr && IsDeviceItemText(selected->text(0)) ? selected : DeviceItemAbove(selected);
-    const DeviceRecord* record = RecordOf(deviceItem);
-    if (record == nullptr) {
+    // The target is known before the user is asked for a file: without a unit at or above the
+    // selection there is nothing to upload to.
+    const int index = SelectedRecordIndex(false);
+    if (index < 0) {
         return;
     }
+    const std::uint32_t address = m_devices[static_cast<std::size_t>(index)].address;
 
     const std::optional<QString> chosen = CurrentDialogRunner().ChooseUploadFile(this);
     if (!chosen.has_value()) {
-        ShowInfo("File upload cancelled by user.");
+        ShowInfo(quorrel::texts::kUploadCancelled);
         return;
     }
     // Redrawn at once where the file dialog was, before the upload blocks the window.
@@ -270,24 +228,22 @@ void CParbexDlg::OnUploadFile() {
 
     const QString& localPath = *chosen;
     if (localPath.isEmpty()) {
-        ShowInfo("No files selected.");
+        ShowInfo(quorrel::texts::kNoFileSelected);
         return;
     }
     // Held whole, in the file system's own encoding: no length limit, nothing cut.
     const QByteArray localPathBytes = QFile::encodeName(localPath);
     const QByteArray remoteNameBytes = QFile::encodeName(QFileInfo(localPath).fileName());
 
-    auto upload = m_library.Resolve<UploadFileFunction>(kUploadFileExport);
-    if (upload == nullptr) {
-        ShowFailure("Driver interface error.");
-        return;
-    }
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
-    WaitCursor waitCursor;
-    if (upload(record->address, localPathBytes.constData(), "", remoteNameBytes.constData(), 0) != 0) {
-        ShowInfo("File transfer successful.");
+    std::optional<WaitCursor> waitCursor;
+    const std::optional<quorrel::CallFailure> failure =
+        quorrel::UploadFile(m_library, address, localPathBytes.toStdString(), remoteNameBytes.toStdString(),
+                            [&] { waitCursor.emplace(); });
+    if (failure) {
+        ShowCallFailure(*failure);
     } else {
-        ShowFailure(m_library.FetchLibraryError());
+        ShowInfo(quorrel::texts::kTransferSuccessful);
     }
 }
 
@@ -296,36 +252,17 @@ QTreeWidgetItem* CParbexDlg::SelectedItem() const {
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-QTreeWidgetItem* CParbexDlg::DeviceItemAbove(QTreeWidgetItem* item) {
+int CParbexDlg::SelectedRecordIndex(bool forConfigure) const {
+    const QTreeWidgetItem* item = SelectedItem();
     if (item == nullptr) {
-        return nullptr;
+        return -1;
     }
-    QTreeWidgetItem* ancestor = item->parent();
-    while (ancestor != nullptr && !IsDeviceItemText(ancestor->text(0))) {
-        ancestor = ancestor->parent();
+    const auto kind = static_cast<TreeItemKind>(item->data(0, kItemKindRole).toInt());
+    if (!(forConfigure ? KindEnablesConfigure(kind) : KindEnablesUpload(kind))) {
+        return -1;
     }
-    return ancestor;
-}
-
-DeviceRecord* CParbexDlg::RecordOf(QTreeWidgetItem* deviceItem) {
-    if (deviceItem == nullptr) {
-        return nullptr;
-    }
-    const qulonglong index = deviceItem->data(0, kRecordIndexRole).toULongLong();
-    if (index >= m_nRecords) {
-        return nullptr;
-    }
-    return &m_pDevices[index];
-}
-
-void CParbexDlg::AllocateDevices(std::uint32_t count) {
-    m_pDevices = std::make_unique<DeviceRecord[]>(count);
-    m_nRecords = count;
-}
-
-void CParbexDlg::ReleaseDevices() {
-    m_pDevices.reset();
-    m_nRecords = 0;
+    const qulonglong index = item->data(0, kRecordIndexRole).toULongLong();
+    return index < m_devices.size() ? static_cast<int>(index) : -1;
 }
 
 }  // namespace parbex

@@ -1,13 +1,11 @@
 // The main window: the device tree of the last discovery and the commands Discover,
-// Configure..., Upload File... and Close.
+// Configure..., Upload File... and Close. It shows what the core's operations return.
 #pragma once
 
 #include <QDialog>
 #include <QIcon>
 
-#include <cstddef>
-#include <cstdint>
-#include <memory>
+#include <vector>
 
 #include "varl.h"
 
@@ -16,27 +14,21 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace parbex {
-
+namespace quorrel {
 class LibraryBinding;
+}
+
+namespace parbex {
 
 class CParbexDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // First discovery call: room for 4 records, replies collected for 2000 ms.
-    static constexpr std::uint32_t kFirstDiscoveryCapacity = 4;
-    static constexpr std::uint32_t kDiscoveryTimeoutMs = 2000;
-
-    explicit CParbexDlg(LibraryBinding& library, QWidget* parent = nullptr);
+    explicit CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent = nullptr);
     ~CParbexDlg() override;
 
-    // The device list: the records of the last discovery. m_nRecords is how many the array
-    // holds; m_nDevices is how many units the library counted, which the second discovery call
-    // can report above m_nRecords.
-    const DeviceRecord* Devices() const { return m_pDevices.get(); }
-    std::size_t RecordCount() const { return m_nRecords; }
-    std::uint32_t DeviceCount() const { return m_nDevices; }
+    // The device list: the units of the last discovery, in the order they answered.
+    const std::vector<DeviceRecord>& Devices() const { return m_devices; }
 
     void OnDiscover();
     void OnConfigure();
@@ -44,7 +36,6 @@ public:
     void OnAbout();
 
 protected:
-    void OnInitDialog();
     void ClearDeviceTree();
     void FillDeviceTree();
     void UpdateCommandButtons();
@@ -55,15 +46,12 @@ protected:
 
 private:
     QTreeWidgetItem* SelectedItem() const;
-    // The device item that owns item: the first ancestor whose text begins with "S/N"; null when
-    // there is none (nothing selected, or a device item itself).
-    static QTreeWidgetItem* DeviceItemAbove(QTreeWidgetItem* item);
-    DeviceRecord* RecordOf(QTreeWidgetItem* deviceItem);
     void InsertDeviceItem(std::size_t index);
-    void AllocateDevices(std::uint32_t count);
-    void ReleaseDevices();
+    // The index of the record of the unit the selected item belongs to, or -1 when nothing is
+    // selected or the item's kind does not allow the command.
+    int SelectedRecordIndex(bool forConfigure) const;
 
-    LibraryBinding& m_library;
+    quorrel::LibraryBinding& m_library;
 
     QPushButton* m_btnClose;
     QPushButton* m_btnDiscover;
@@ -73,9 +61,7 @@ private:
     QAction* m_actionAbout;
     QIcon m_hIcon;
 
-    std::unique_ptr<DeviceRecord[]> m_pDevices;
-    std::size_t m_nRecords = 0;
-    std::uint32_t m_nDevices = 0;
+    std::vector<DeviceRecord> m_devices;
 };
 
 }  // namespace parbex

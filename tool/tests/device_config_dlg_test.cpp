@@ -12,6 +12,7 @@
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
 #include "library_binding.h"
+#include "shown_texts.h"
 #include "tool_test_support.h"
 
 namespace parbex {
@@ -24,12 +25,10 @@ using testing::MakeRecord;
 using testing::MessageRecorder;
 using testing::Plain;
 using testing::RecordedMessage;
-using testing::SameBytes;
 using testing::ScriptedDialogs;
 using testing::TypeKeys;
 
-const char* const kSentNotice =
-    "The configuration has been sent.\n\nYou may need to use Discover again to conifirm the changes were made.";
+const char* const kSentNotice = quorrel::texts::kConfigurationSent;
 
 class DeviceConfigDlgTest : public ::testing::Test {
 protected:
@@ -38,16 +37,18 @@ protected:
     void UseLibrary(const char* path) {
         binding.reset();
         fake = std::make_unique<FakeLibrary>(path);
-        binding = std::make_unique<LibraryBinding>(path);
+        binding = std::make_unique<quorrel::LibraryBinding>(path);
         ASSERT_TRUE(binding->LoadProtocolLibrary());
     }
 
-    // Runs the dialog on record as the main window does; script plays the user.
+    // Runs the dialog on record as the main window does, and takes back the record it hands
+    // over; script plays the user.
     int Run(DeviceRecord& record, const std::function<void(QDialog&)>& script) {
-        CDeviceConfigDlg dialog(*binding);
-        dialog.m_pRecord = &record;
+        CDeviceConfigDlg dialog(record, *binding);
         dialogs.script = script;
-        return dialog.DoModal();
+        const int result = dialog.DoModal();
+        record = dialog.Record();
+        return result;
     }
 
     template <typename Widget>
@@ -87,7 +88,7 @@ protected:
     MessageRecorder boxes;
     ScriptedDialogs dialogs;
     std::unique_ptr<FakeLibrary> fake;
-    std::unique_ptr<LibraryBinding> binding;
+    std::unique_ptr<quorrel::LibraryBinding> binding;
 };
 
 TEST_F(DeviceConfigDlgTest, DhcpOnOpensWithOnAndDisabledFieldsAndSaveZeroesTheAddresses) {
@@ -108,7 +109,7 @@ TEST_F(DeviceConfigDlgTest, DhcpOnOpensWithOnAndDisabledFieldsAndSaveZeroesTheAd
     EXPECT_EQ(record.netMask, 0u);
     EXPECT_EQ(record.gateway, 0u);
     ASSERT_EQ(SetConfigCalls().size(), 1u);
-    EXPECT_TRUE(SameBytes(SetConfigCalls()[0].record, record));
+    EXPECT_EQ(SetConfigCalls()[0].record, record);
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info(kSentNotice)});
 }
 
@@ -128,7 +129,7 @@ TEST_F(DeviceConfigDlgTest, DhcpOffOpensWithOffAndSendsWhatTheFieldsShow) {
     EXPECT_EQ(record.netMask, 0xFFFFFF00u);
     EXPECT_EQ(record.gateway, 0x0A4D0001u);
     ASSERT_EQ(SetConfigCalls().size(), 1u);
-    EXPECT_TRUE(SameBytes(SetConfigCalls()[0].record, record));
+    EXPECT_EQ(SetConfigCalls()[0].record, record);
 }
 
 TEST_F(DeviceConfigDlgTest, OnThenOffDisablesAndEnablesTheFieldsKeepingTheirContent) {
@@ -143,7 +144,7 @@ TEST_F(DeviceConfigDlgTest, OnThenOffDisablesAndEnablesTheFieldsKeepingTheirCont
         EXPECT_EQ(AddressIn(dialog, "ipAddress"), 0x0A4D000Au);
         Click(dialog, "saveButton");
     });
-    EXPECT_TRUE(SameBytes(record, original));
+    EXPECT_EQ(record, original);
 }
 
 TEST_F(DeviceConfigDlgTest, AnotherModeOpensWithNeitherChosenAndSaveStores255WithTheFieldsValues) {
@@ -200,7 +201,7 @@ TEST_P(DeviceConfigDlgCancelTest, LeavesTheRecordAsItWasAfterEdits) {
     });
     EXPECT_EQ(result, QDialog::Rejected);
     EXPECT_EQ(dialogs.leftOpen, 0);
-    EXPECT_TRUE(SameBytes(record, original));
+    EXPECT_EQ(record, original);
     EXPECT_TRUE(SetConfigCalls().empty());
     EXPECT_TRUE(boxes.messages.empty());
 }
@@ -228,12 +229,12 @@ TEST_F(DeviceConfigDlgTest, EnterSaves) {
 
 TEST_F(DeviceConfigDlgTest, PassesTheRecordsOwnSerialUnderTheWaitCursor) {
     DeviceRecord record = MakeRecord(0xABCDE, 1, 0, 0, 0, "QX-100");
-    std::vector<bool>& waitCursor = fake->RecordWaitCursor();
+    testing::WaitCursorAtCalls waitCursor(*fake);
     Run(record, [](QDialog& dialog) { Click(dialog, "saveButton"); });
     ASSERT_EQ(SetConfigCalls().size(), 1u);
     EXPECT_EQ(SetConfigCalls()[0].firstArgument, 0xABCDEu);
     EXPECT_EQ(SetConfigCalls()[0].record.serial, 0xABCDEu);
-    EXPECT_EQ(waitCursor, std::vector<bool>{true});
+    EXPECT_EQ(waitCursor.seen, std::vector<bool>{true});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -250,7 +251,7 @@ TEST_F(DeviceConfigDlgTest, SaveWhenTheLibraryFailsShowsItsTextOnceAndStillEndsA
     EXPECT_EQ(record.address, 0u);
     EXPECT_EQ(boxes.messages,
               std::vector<RecordedMessage>{Failure("Communications error. Could not send (WSAENETDOWN)")});
-    EXPECT_EQ(binding->FetchLibraryError(), "");
+    EXPECT_EQ(quorrel::FailureFromLibrary(*binding).text, "") << "the text is fetched once";
 }
 
 TEST_F(DeviceConfigDlgTest, AMissingSetConfigExportIsADriverInterfaceErrorAfterTheRecordChanged) {
@@ -294,13 +295,13 @@ TEST_F(DeviceConfigDlgTest, GrowsWithALargerApplicationFont) {
     const QFont previous = QApplication::font();
     QSize normal;
     {
-        CDeviceConfigDlg dialog(*binding);
+        CDeviceConfigDlg dialog(DeviceRecord{}, *binding);
         normal = dialog.size();
     }
     QFont larger = previous;
     larger.setPointSizeF(previous.pointSizeF() * 2);
     QApplication::setFont(larger);
-    CDeviceConfigDlg dialog(*binding);
+    CDeviceConfigDlg dialog(DeviceRecord{}, *binding);
     QApplication::setFont(previous);
     EXPECT_GT(dialog.width(), normal.width());
     EXPECT_GT(dialog.height(), normal.height());

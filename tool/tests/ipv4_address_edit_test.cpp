@@ -54,6 +54,12 @@ TEST_F(Ipv4AddressEditTest, TypingADotMovesToTheNextBox) {
     EXPECT_TRUE(edit.Box(3)->hasFocus());
 }
 
+TEST_F(Ipv4AddressEditTest, ADotInTheLastBoxIsIgnored) {
+    TypeInto(0, "1.2.3.4.");
+    EXPECT_EQ(edit.Value(), 0x01020304u);
+    EXPECT_TRUE(edit.Box(3)->hasFocus());
+}
+
 TEST_F(Ipv4AddressEditTest, ABlankBoxReadsAsZero) {
     edit.SetValue(0x0A4D0001);
     edit.Box(3)->clear();

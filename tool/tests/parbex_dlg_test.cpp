@@ -19,10 +19,11 @@
 
 #include "about_dlg.h"
 #include "device_config_dlg.h"
-#include "device_text.h"
+#include "device_tree_item.h"
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
 #include "library_binding.h"
+#include "unit_text.h"
 #include "parbex_app.h"
 #include "tool_test_support.h"
 #include "upload_file_dialog.h"
@@ -61,7 +62,7 @@ protected:
         window.reset();
         binding.reset();
         fake = std::make_unique<FakeLibrary>(path);
-        binding = std::make_unique<LibraryBinding>(path);
+        binding = std::make_unique<quorrel::LibraryBinding>(path);
         window = std::make_unique<CParbexDlg>(*binding);
         testing::ShowActive(*window);
     }
@@ -116,7 +117,7 @@ protected:
     MessageRecorder boxes;
     ScriptedDialogs dialogs;
     std::unique_ptr<FakeLibrary> fake;
-    std::unique_ptr<LibraryBinding> binding;
+    std::unique_ptr<quorrel::LibraryBinding> binding;
     std::unique_ptr<CParbexDlg> window;
 };
 
@@ -140,7 +141,7 @@ TEST_F(ParbexDlgTest, IsLaidOutInDialogUnitsWithItsCaptionAndIcon) {
 TEST_F(ParbexDlgTest, StartsWithAnEmptyTreeAndBothCommandsDisabled) {
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
-    EXPECT_EQ(window->Devices(), nullptr);
+    EXPECT_TRUE(window->Devices().empty());
 }
 
 TEST_F(ParbexDlgTest, ExactlyFourUnitsTakeOneDiscoveryCall) {
@@ -158,7 +159,7 @@ TEST_F(ParbexDlgTest, ExactlyFourUnitsTakeOneDiscoveryCall) {
 
 TEST_F(ParbexDlgTest, FiveOrMoreUnitsAskTwiceAndShowEveryUnitOfTheSecondAnswer) {
     const std::vector<DeviceRecord> units = SixUnits();
-    std::vector<bool>& waitCursor = fake->RecordWaitCursor();
+    testing::WaitCursorAtCalls waitCursor(*fake);
     Discover({Answer(units), Answer(units)});
     const auto calls = fake->CallsOf("VARL_Admin_Discover");
     ASSERT_EQ(calls.size(), 2u);
@@ -168,7 +169,7 @@ TEST_F(ParbexDlgTest, FiveOrMoreUnitsAskTwiceAndShowEveryUnitOfTheSecondAnswer) 
     EXPECT_EQ(DeviceItemTexts(), (QStringList{"S/N 1A2B3h", "S/N 1B3C4h", "S/N 1C4D5h", "S/N 1D5E6h", "S/N 1E6F7h",
                                               "S/N 1F808h"}));
     // The wait cursor covers the first call only.
-    EXPECT_EQ(waitCursor, (std::vector<bool>{true, false}));
+    EXPECT_EQ(waitCursor.seen, (std::vector<bool>{true, false}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -179,8 +180,7 @@ TEST_F(ParbexDlgTest, ASecondAnswerCountingMoreUnitsThanItsArrayHoldsShowsOnlyTh
     second.count = 7;  // a unit that answered only the second broadcast
     second.records.push_back(MakeRecord(0x00001, 0, 0x0A4D0063, 0xFFFF0000, 0x0A4D0001, "QX-300"));
     Discover({Answer(firstSix), second});
-    EXPECT_EQ(window->DeviceCount(), 7u);
-    EXPECT_EQ(window->RecordCount(), 6u);
+    EXPECT_EQ(window->Devices().size(), 6u);
     EXPECT_EQ(Tree()->topLevelItemCount(), 6);
     EXPECT_FALSE(DeviceItemTexts().contains("S/N 00001h"));
 }
@@ -194,10 +194,11 @@ TEST_F(ParbexDlgTest, UnitsAnsweringOutOfOrderAppearSortedAndEachItemPointsAtIts
     Discover({Answer(units)});
     EXPECT_EQ(DeviceItemTexts(), (QStringList{"S/N 0001Bh", "S/N 0003Ch", "S/N 0A1F3h"}));
     for (int row = 0; row < 3; ++row) {
-        const auto index = Device(row)->data(0, Qt::UserRole).toULongLong();
-        ASSERT_LT(index, window->RecordCount());
-        EXPECT_EQ(DeviceItemText(window->Devices()[index]), Device(row)->text(0)) << "row " << row;
-        EXPECT_EQ(Detail(row, 0)->text(0), "Chip Name: " + ChipNameText(window->Devices()[index]));
+        const auto index = Device(row)->data(0, kRecordIndexRole).toULongLong();
+        ASSERT_LT(index, window->Devices().size());
+        EXPECT_EQ(quorrel::DeviceItemText(window->Devices()[index]), Device(row)->text(0).toStdString()) << "row " << row;
+        EXPECT_EQ(Detail(row, 0)->data(0, kRecordIndexRole).toULongLong(), index) << "row " << row;
+        EXPECT_EQ(Detail(row, 0)->text(0).toStdString(), "Chip Name: " + quorrel::ChipName(window->Devices()[index]));
     }
 }
 
@@ -214,7 +215,9 @@ TEST_F(ParbexDlgTest, BuildsThreeLevelsPerUnitCollapsedAndUnselected) {
     EXPECT_EQ(details, (QStringList{"Chip Name: QX-100", "DHCP: Off", "Address: 10.77.0.10", "Mask: 255.255.0.0",
                                     "Gateway: 10.77.0.1"}));
     EXPECT_EQ(Detail(1, 1)->text(0), "DHCP: On");
-    EXPECT_EQ(Network(0)->data(0, Qt::UserRole).toULongLong(), 0u);
+    EXPECT_EQ(Device(0)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Device));
+    EXPECT_EQ(Network(0)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Network));
+    EXPECT_EQ(Detail(0, 4)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Detail));
     EXPECT_FALSE(AnythingExpanded());
     EXPECT_TRUE(Tree()->selectedItems().isEmpty());
     EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
@@ -236,7 +239,6 @@ struct DiscoverFailureRow {
     const char* name;
     std::vector<DiscoverAnswer> answers;
     std::size_t calls;
-    std::size_t recordsHeld;
 };
 
 class ParbexDlgDiscoverFailureTest : public ParbexDlgTest,
@@ -251,17 +253,16 @@ TEST_P(ParbexDlgDiscoverFailureTest, ShowsTheLibrarysTextAndLeavesTheTreeEmpty) 
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{
                                   Failure("Communications error. Could not receive (WSAECONNRESET)")});
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
-    EXPECT_EQ(window->RecordCount(), GetParam().recordsHeld);
+    EXPECT_TRUE(window->Devices().empty());
     EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, ParbexDlgDiscoverFailureTest,
-                         ::testing::Values(DiscoverFailureRow{"first_call", {DiscoverAnswer{0, 0, {}}}, 1, 0},
+                         ::testing::Values(DiscoverFailureRow{"first_call", {DiscoverAnswer{0, 0, {}}}, 1},
                                            DiscoverFailureRow{"second_call",
                                                               {Answer(SixUnits()), DiscoverAnswer{0, 0, {}}},
-                                                              2,
-                                                              6}),
+                                                              2}),
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTest, TheTreeIsEmptiedBeforeTheLibraryIsAsked) {
@@ -277,18 +278,17 @@ TEST_F(ParbexDlgTest, NoUnitsFoundIsAnInformationAndAnEmptyTree) {
     Discover({Answer({})});
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("No Quorrel units found.")});
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
-    EXPECT_EQ(window->RecordCount(), 4u);
-    EXPECT_EQ(window->DeviceCount(), 0u);
+    EXPECT_TRUE(window->Devices().empty());
 }
 
 TEST_F(ParbexDlgTest, WithoutTheLibraryEachDiscoverSaysSoAndChangesNothing) {
-    UseLibrary(PARBEX_TEST_MISSING_LIBRARY);
+    UseLibrary(FAKE_VARL_MISSING);
     QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
     QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
     EXPECT_EQ(boxes.messages, (std::vector<RecordedMessage>{Failure("Could not load VARL.DLL."),
                                                             Failure("Could not load VARL.DLL.")}));
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
-    EXPECT_EQ(window->Devices(), nullptr);
+    EXPECT_TRUE(window->Devices().empty());
     EXPECT_FALSE(binding->IsLoaded());
 }
 
@@ -296,7 +296,7 @@ TEST_F(ParbexDlgTest, AMissingDiscoverExportIsADriverInterfaceError) {
     UseLibrary(FAKE_VARL_NO_DISCOVER);
     QTest::mouseClick(Button("discoverButton"), Qt::LeftButton);
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Failure("Driver interface error.")});
-    EXPECT_EQ(window->Devices(), nullptr);
+    EXPECT_TRUE(window->Devices().empty());
 }
 
 TEST_F(ParbexDlgTest, EscOnADetailItemOpensTheDialogForThatUnit) {
@@ -396,9 +396,8 @@ protected:
 };
 
 TEST_F(ParbexDlgUploadTest, FromADetailItemOfTheSecondUnitGoesToTheSecondUnitsAddress) {
-    std::vector<bool>& waitCursor = fake->RecordWaitCursor();
     DiscoverSix();
-    waitCursor.clear();
+    testing::WaitCursorAtCalls waitCursor(*fake);
     ClickItem(Detail(1, 3));
     dialogs.files.push_back(path);
     QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
@@ -409,7 +408,7 @@ TEST_F(ParbexDlgUploadTest, FromADetailItemOfTheSecondUnitGoesToTheSecondUnitsAd
     EXPECT_EQ(calls[0].ignoredText, "");
     EXPECT_EQ(calls[0].remoteName, "index.htm");
     EXPECT_EQ(calls[0].ignoredNumber, 0u);
-    EXPECT_EQ(waitCursor, std::vector<bool>{true});
+    EXPECT_EQ(waitCursor.seen, std::vector<bool>{true});
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
 }
 
@@ -540,18 +539,12 @@ TEST(UploadFileDialog, OffersAllFilesFirstMatchingEveryFileThenWebFiles) {
 TEST(CParbexApp, RunsTheMainWindowModallyAndEndsWithTheOrdinaryExit) {
     ScriptedDialogs dialogs;
     CParbexApp app;
-    QWidget* mainWindowWhileRunning = nullptr;
-    dialogs.script = [&](QDialog& dialog) {
-        mainWindowWhileRunning = app.m_pMainWnd;
-        EXPECT_EQ(&dialog, app.m_pMainWnd);
+    dialogs.script = [](QDialog& dialog) {
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
     };
     EXPECT_EQ(app.InitInstance(), 0);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Quorrel Config Tool"});
-    EXPECT_NE(mainWindowWhileRunning, nullptr);
-    EXPECT_EQ(app.m_pMainWnd, nullptr);
-    EXPECT_EQ(app.Library().Path(), kLibraryLocation);
-    EXPECT_FALSE(app.Library().IsLoaded());
+    EXPECT_EQ(dialogs.leftOpen, 0);
 }
 
 }  // namespace

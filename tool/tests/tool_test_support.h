@@ -1,5 +1,5 @@
 // Seams and helpers shared by the tool's tests: a recorder for message boxes, a scripted runner
-// for modal dialogs and the file dialog, and the fake library loaded the way the tool loads it.
+// for modal dialogs and the file dialog, and the wait cursor seen by the fake library.
 #pragma once
 
 #include <QApplication>
@@ -8,8 +8,6 @@
 #include <QString>
 #include <QTest>
 #include <QWidget>
-
-#include <dlfcn.h>
 
 #include <cstring>
 #include <deque>
@@ -22,7 +20,7 @@
 
 #include "device_record_testing.h"
 #include "dialog_runner.h"
-#include "fake_varl/fake_varl_state.h"
+#include "fake_varl/fake_library.h"
 #include "message_boxes.h"
 
 // Lets GoogleTest print Qt texts in its failure messages.
@@ -124,60 +122,22 @@ private:
     DialogRunner* m_previous;
 };
 
-// One of the fake libraries, loaded by path; the tool's binding gets the same handle when it
-// loads the same path. Its state is reset for every test.
-class FakeLibrary {
+using quorrel::testing::FakeLibrary;
+
+// Notes, for each call into the fake library, whether the wait cursor was up when the export was
+// entered.
+class WaitCursorAtCalls {
 public:
-    explicit FakeLibrary(const char* path) : path(path) {
-        // A path where no library lies gets a state of its own that nothing calls.
-        m_handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (m_handle != nullptr) {
-            auto stateOf = reinterpret_cast<fake_varl::State* (*)()>(dlsym(m_handle, "FakeVarl_State"));
-            m_state = stateOf();
-        }
-        m_state->Reset();
-    }
-    ~FakeLibrary() {
-        m_state->Reset();
-        if (m_handle != nullptr) {
-            dlclose(m_handle);
-        }
-    }
-    FakeLibrary(const FakeLibrary&) = delete;
-    FakeLibrary& operator=(const FakeLibrary&) = delete;
-
-    fake_varl::State& State() { return *m_state; }
-
-    std::vector<fake_varl::RecordedCall> CallsOf(const std::string& exportName) const {
-        std::vector<fake_varl::RecordedCall> calls;
-        for (const auto& call : m_state->calls) {
-            if (call.exportName == exportName) {
-                calls.push_back(call);
-            }
-        }
-        return calls;
-    }
-
-    // Remembers, per call, whether the wait cursor was up when the export was entered.
-    std::vector<bool>& RecordWaitCursor() {
-        m_state->onCall = [this](const std::string&) {
+    explicit WaitCursorAtCalls(FakeLibrary& fake) {
+        fake.State().onCall = [this](const std::string&) {
             const QCursor* cursor = QApplication::overrideCursor();
-            waitCursorAtCall.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+            seen.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
         };
-        return waitCursorAtCall;
     }
 
-    const char* path;
-    std::vector<bool> waitCursorAtCall;
-
-private:
-    void* m_handle = nullptr;
-    fake_varl::State m_unusedState;
-    fake_varl::State* m_state = &m_unusedState;
+    std::vector<bool> seen;
 };
 
 using varl::testing::MakeRecord;
-
-inline bool SameBytes(const DeviceRecord& a, const DeviceRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 }  // namespace parbex::testing

@@ -15,6 +15,7 @@
 #include "lab_client.h"
 #include "library_binding.h"
 #include "parbex_dlg.h"
+#include "shown_texts.h"
 #include "tool_test_support.h"
 
 namespace parbex {
@@ -27,8 +28,7 @@ using testing::MessageRecorder;
 using testing::RecordedMessage;
 using testing::ScriptedDialogs;
 
-const char* const kSentNotice =
-    "The configuration has been sent.\n\nYou may need to use Discover again to conifirm the changes were made.";
+const char* const kSentNotice = quorrel::texts::kConfigurationSent;
 
 class ParbexLabTest : public ::testing::Test {
 protected:
@@ -89,7 +89,7 @@ protected:
     MessageRecorder boxes;
     ScriptedDialogs dialogs;
     // The program's own binding: the library at the fixed location.
-    LibraryBinding binding;
+    quorrel::LibraryBinding binding;
     std::unique_ptr<CParbexDlg> window;
 };
 
@@ -170,7 +170,7 @@ TEST_F(ParbexLabTest, ARefusedUploadShowsTheLibrarysTextOnce) {
     QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
     EXPECT_EQ(boxes.messages,
               std::vector<RecordedMessage>{Failure("File upload error. Remote file name must use 8.3 format.")});
-    EXPECT_EQ(binding.FetchLibraryError(), "");
+    EXPECT_EQ(quorrel::FailureFromLibrary(binding).text, "") << "the text is fetched once";
 }
 
 }  // namespace
