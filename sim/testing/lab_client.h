@@ -18,8 +18,6 @@ namespace sim::lab {
 // The unit table of a lab started with --units count (sim::LabUnits), to load it again.
 std::string LabUnitTable(int count);
 
-// The same for six units, under the name the tool's lab test still uses.
-inline const std::string kSixUnits = LabUnitTable(6);
 
 // $LAB_DIR, or empty outside the lab.
 std::string LabDirectory();

@@ -22,6 +22,7 @@
 #include "device_tree_item.h"
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
+#include "lab_units.h"
 #include "library_binding.h"
 #include "unit_text.h"
 #include "parbex_app.h"
@@ -43,9 +44,9 @@ using testing::ScriptedDialogs;
 // The units of a lab of six, in the order they answer.
 std::vector<DeviceRecord> SixUnits() {
     std::vector<DeviceRecord> units;
-    for (std::uint32_t i = 0; i < 6; ++i) {
-        units.push_back(MakeRecord((0x1A2B3 + i * 0x1111) & 0xFFFFF, i % 3 == 2 ? 1 : 0, 0x0A4D000A + i, 0xFFFF0000,
-                                   0x0A4D0001, i % 2 == 0 ? "QX-100" : "QX-200"));
+    for (const sim::SimulatedUnit& unit : sim::LabUnits(6)) {
+        units.push_back(MakeRecord(unit.serial, static_cast<std::uint8_t>(unit.dhcp), unit.address, unit.netMask,
+                                   unit.gateway, unit.chipName));
     }
     return units;
 }

@@ -34,7 +34,7 @@ class ParbexLabTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(lab::LabDirectory().empty()) << "runs inside scripts/lab only";
-        ASSERT_TRUE(lab::LoadUnitTable(lab::kSixUnits, 6));
+        ASSERT_TRUE(lab::LoadUnitTable(lab::LabUnitTable(6), 6));
         window = std::make_unique<CParbexDlg>(binding);
         testing::ShowActive(*window);
     }
