@@ -34,7 +34,7 @@ if [[ $with_quorrel == 1 ]]; then
              usr/local/share/bash-completion/completions/quorrel)
 fi
 for path in "${expect[@]}"; do [[ -e "$stage/root/$path" ]] || fail "cmake --install did not install /$path"; done
-if ldd "$stage/root/usr/local/bin/parbex" | grep -q libvarl; then fail "parbex links against libvarl"; fi
+if ldd "$stage/root/usr/local/bin/parbex" | grep libvarl >/dev/null; then fail "parbex links against libvarl"; fi
 export PKG_CONFIG_PATH="$stage/root/usr/local/share/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$stage/root"
 pkg-config --exists varl || fail "pkg-config does not find varl in a /usr/local install"
 unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
@@ -76,13 +76,16 @@ done
 # file, with the symbols, under the build id.
 while IFS= read -r elf; do
     name=${elf#"$stage/deb/"}
-    readelf -S "$elf" | grep -q '\.debug_info' && fail "/$name is not stripped"
-    readelf -S "$elf" | grep -q '\.gnu_debuglink' || fail "/$name names no debug file"
+    # (Read whole into a variable: grep -q would end a pipe early, and pipefail count that.)
+    sections=$(readelf -S "$elf")
+    grep -q '\.debug_info' <<<"$sections" && fail "/$name is not stripped"
+    grep -q '\.gnu_debuglink' <<<"$sections" || fail "/$name names no debug file"
     build_id=$(readelf -n "$elf" | sed -n 's/^ *Build ID: *//p')
     [[ -n "$build_id" ]] || fail "/$name has no build id"
     debug="$stage/ddeb/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug"
     [[ -f "$debug" ]] || fail "the debug package lacks the symbols of /$name"
-    readelf -S "$debug" 2>/dev/null | grep -q '\.debug_info' || fail "the debug file of /$name holds no symbols"
+    sections=$(readelf -S "$debug" 2>/dev/null)
+    grep -q '\.debug_info' <<<"$sections" || fail "the debug file of /$name holds no symbols"
 done < <(find "$stage/deb" -type f -exec sh -c 'file -b "$1" | grep -q "^ELF"' sh {} \; -print)
 
 "$source/packaging/tests/package_root_test.sh" "$deb" "$ddeb" "$with_quorrel"

@@ -41,7 +41,7 @@ mount --bind "$root/opt" /opt
 # before that it starts its window whatever the arguments, and must still be running, offscreen,
 # when it is stopped.
 parbex=$root/usr/bin/parbex
-if nm -D --undefined-only "$parbex" | grep -q QCommandLineParser; then
+if nm -D --undefined-only "$parbex" | grep QCommandLineParser >/dev/null; then
     version=$(QT_QPA_PLATFORM=offscreen timeout 20 "$parbex" --version) || fail "parbex --version exited $?"
     [[ $version =~ ^Parbex\ [0-9] ]] || fail "parbex --version printed: $version"
 else
