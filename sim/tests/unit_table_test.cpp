@@ -91,6 +91,14 @@ TEST(SetConfig, DhcpFormKeepsAddressesAndTakesAnyNonZeroDigitAsOn) {
     }
 }
 
+TEST(SetConfig, UnitThatIgnoresSetConfigKeepsItsAddressing) {
+    for (const char* message : {"1A2B3 5 1    ", "1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1"}) {
+        UnitTable table = MustParse("unit 1A2B3 0 10.0.0.1 255.0.0.0 10.0.0.254 A ignore-set\n");
+        EXPECT_EQ(ApplySetConfig(table, message), nullptr) << message;
+        EXPECT_EQ(FormatReply(table.units[0]), "1A2B3 0 10.0.0.1 255.0.0.0 10.0.0.254 A") << message;
+    }
+}
+
 TEST(SetConfig, IgnoresOtherSerialsAndOtherMessages) {
     const char* messages[] = {
         "0 1",                                             // a discovery request
