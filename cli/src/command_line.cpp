@@ -1,0 +1,214 @@
+#include "command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "apply_command.h"
+#include "common_options.h"
+#include "discover_command.h"
+#include "exit_status.h"
+#include "library_environment.h"
+#include "set_command.h"
+#include "upload_command.h"
+
+namespace quorrel::cli {
+namespace {
+
+// CLI11's help with a usage line of our own for each command: the synopsis says which options
+// belong together, which CLI11's generated "[OPTIONS]" cannot.
+class HelpFormatter : public CLI::Formatter {
+public:
+    HelpFormatter() {
+        column_width(32);
+    }
+
+    void SetUsage(const CLI::App* app, std::string usage) { usages_[app] = std::move(usage); }
+
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        const auto usage = usages_.find(app);
+        return usage == usages_.end() ? CLI::Formatter::make_usage(app, std::move(name)) : usage->second + "\n";
+    }
+
+private:
+    std::map<const CLI::App*, std::string> usages_;
+};
+
+constexpr const char* kCommonUsage = "[--timeout MS] [--interface NAME]... [--verbose]";
+
+constexpr const char* kExitStatusText =
+    "Exit status: 0 done; 1 a unit or the network failed; 2 the command line or the input was wrong.";
+
+void AddCommonOptions(CLI::App& app, CommonOptions& common) {
+    app.add_option("--timeout", common.timeoutMs,
+                   "Listen this long for answers in each discovery (default 2000)")
+        ->option_text("MS")
+        ->check(CLI::Range(1u, 600000u));
+    app.add_option("--interface", common.interfaces,
+                   "Broadcast on this interface only; repeatable (default: all)")
+        ->option_text("NAME")
+        ->allow_extra_args(false)
+        ->check([](const std::string& name) { return name.empty() ? "an interface name cannot be empty" : ""; });
+    app.add_flag("--verbose", common.verbose, "Trace each datagram sent and received on standard error");
+}
+
+}  // namespace
+
+int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library,
+               const std::function<std::string()>& libraryVersion, const Console& console) {
+    CommonOptions common;
+    CLI::App app("Finds the Quorrel units on the local network, sets their addressing and stores files on them.",
+                 "quorrel");
+    auto formatter = std::make_shared<HelpFormatter>();
+    app.formatter(formatter);
+    app.require_subcommand(1);
+    app.set_version_flag(
+        "--version", [&] { return std::string("quorrel " QUORREL_VERSION "\nlibvarl interface ") + libraryVersion(); },
+        "Print the program's version and the library's, then exit");
+    AddCommonOptions(app, common);
+    formatter->SetUsage(&app, "Usage: quorrel [--version] [--help] COMMAND [OPTIONS] [ARGS]...");
+    app.footer(std::string("Examples:\n"
+                           "  quorrel discover\n"
+                           "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
+                           "  quorrel apply units.csv\n"
+                           "  quorrel upload --all index.htm\n\n"
+                           "Run 'quorrel COMMAND --help' for a command's options; see also quorrel(1).\n") +
+               kExitStatusText);
+
+    // discover
+    DiscoverOptions discover;
+    CLI::App* discoverCommand = app.add_subcommand("discover", "List every unit that answers, sorted by serial");
+    discoverCommand->add_option("--format", discover.format,
+                                "table for people (the default); json or csv for scripts")
+        ->option_text("table|json|csv")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, OutputFormat>{
+                {"table", OutputFormat::Table}, {"json", OutputFormat::Json}, {"csv", OutputFormat::Csv}},
+            CLI::ignore_case));
+    AddCommonOptions(*discoverCommand, common);
+    formatter->SetUsage(discoverCommand,
+                        std::string("Usage: quorrel discover [--format table|json|csv] ") + kCommonUsage);
+    discoverCommand->footer(
+        "The table shows each unit's serial (five hexadecimal digits), DHCP (On, Off, or the digit the unit\n"
+        "reported), address, mask, gateway and chip name. \"No units answered.\" goes to standard error when\n"
+        "none did.\n\n"
+        "Examples:\n"
+        "  quorrel discover\n"
+        "  quorrel discover --format csv > units.csv\n"
+        "  quorrel discover --format json --interface eth1");
+
+    // set
+    SetOptions set;
+    std::string staticAddress, mask, gateway;
+    CLI::App* setCommand = app.add_subcommand("set", "Set one unit's addressing and confirm that it took it");
+    setCommand->add_option("SERIAL", set.serial, "The unit's serial: one to five hexadecimal digits")
+        ->option_text(" ")
+        ->required();
+    setCommand->add_flag("--dhcp", set.dhcp, "Have the unit take its address by DHCP");
+    CLI::Option* staticOption =
+        setCommand
+            ->add_option("--static", staticAddress,
+                         "Give the unit this static address; the mask as /PREFIX or --mask")
+            ->option_text("ADDRESS[/PREFIX]");
+    CLI::Option* maskOption = setCommand->add_option("--mask", mask, "The net mask, such as 255.255.255.0")
+                                  ->option_text("MASK")
+                                  ->needs(staticOption);
+    CLI::Option* gatewayOption =
+        setCommand->add_option("--gateway", gateway, "The gateway (default: none, 0.0.0.0)")
+            ->option_text("GATEWAY")
+            ->needs(staticOption);
+    setCommand->add_flag("--no-verify", set.noVerify, "Send the configuration without confirming it");
+    setCommand->add_flag("--force", set.force, "Send even when no unit with the serial answers");
+    AddCommonOptions(*setCommand, common);
+    formatter->SetUsage(setCommand,
+                        std::string("Usage: quorrel set SERIAL (--dhcp | --static ADDRESS[/PREFIX] [--mask MASK]\n"
+                                    "                          [--gateway GATEWAY]) [--no-verify] [--force]\n"
+                                    "                  ") +
+                            kCommonUsage);
+    setCommand->footer(
+        "The unit must answer a discovery first (unless --force). After sending, quorrel discovers again,\n"
+        "up to three times, until the unit reports the new values, and prints its new line; a unit that\n"
+        "does not take them ends with exit status 1 and what it reports instead.\n\n"
+        "Examples:\n"
+        "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
+        "  quorrel set 1A2B3 --static 192.168.1.20 --mask 255.255.255.0\n"
+        "  quorrel set 1A2B3 --dhcp");
+
+    // apply
+    ApplyOptions apply;
+    CLI::App* applyCommand =
+        app.add_subcommand("apply", "Set the addressing of many units from a CSV file and confirm it");
+    applyCommand->add_option("FILE", apply.file, "The CSV file; - reads standard input")
+        ->option_text(" ")
+        ->required();
+    applyCommand->add_flag("--dry-run", apply.dryRun, "Say what would be sent, and send nothing");
+    applyCommand->add_flag("--skip-missing", apply.skipMissing,
+                           "Apply the rows whose unit answers, pass over the others");
+    AddCommonOptions(*applyCommand, common);
+    formatter->SetUsage(applyCommand,
+                        std::string("Usage: quorrel apply [--dry-run] [--skip-missing] ") + kCommonUsage + " FILE");
+    applyCommand->footer(
+        "FILE has the header serial,dhcp,address,mask,gateway (a chip column is ignored), as\n"
+        "'quorrel discover --format csv' writes it; dhcp is 0 (static, the three addresses are sent) or\n"
+        "1 (DHCP). Every row is checked before anything is sent; then one discovery, and rows whose unit\n"
+        "already reports their values are left alone. The others are sent together and confirmed as\n"
+        "'quorrel set' does; one line per row says what happened.\n\n"
+        "Examples:\n"
+        "  quorrel discover --format csv > units.csv     # then edit the addresses\n"
+        "  quorrel apply --dry-run units.csv\n"
+        "  quorrel apply units.csv");
+
+    // upload
+    UploadOptions upload;
+    CLI::App* uploadCommand = app.add_subcommand("upload", "Store a file on a unit, or on every unit");
+    uploadCommand
+        ->add_option("TARGET FILE [REMOTE-NAME]", upload.arguments,
+                     "TARGET: the unit's serial or IPv4 address (not with --all)\n"
+                     "REMOTE-NAME: at most eight characters before its first dot;\n"
+                     "the default is FILE's own name")
+        ->option_text(" ");
+    uploadCommand->add_flag("--all", upload.all, "Store the file on every unit that answers");
+    AddCommonOptions(*uploadCommand, common);
+    formatter->SetUsage(uploadCommand, std::string("Usage: quorrel upload ") + kCommonUsage +
+                                           " TARGET FILE [REMOTE-NAME]\n"
+                                           "       quorrel upload --all " +
+                                           kCommonUsage + " FILE [REMOTE-NAME]");
+    uploadCommand->footer(
+        "Prints what was stored, where, how many bytes and how long it took, one line per unit.\n\n"
+        "Examples:\n"
+        "  quorrel upload 1A2B3 index.htm\n"
+        "  quorrel upload 10.77.0.10 start-page.html INDEX.HTM\n"
+        "  quorrel upload --all index.htm");
+
+    for (CLI::App* command : {discoverCommand, setCommand, applyCommand, uploadCommand}) command->group("Commands");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::ParseError& e) {
+        const bool noCommand = app.get_subcommands().empty() && e.get_name() == "RequiredError";
+        console.Error(noCommand ? "no command given: discover, set, apply or upload" : e.what());
+        std::string command = "quorrel";
+        for (const CLI::App* parsed : app.get_subcommands()) command += " " + parsed->get_name();
+        console.err << "Try '" << command << " --help' for more information.\n";
+        return kExitWrongInput;
+    }
+    if (staticOption->count() > 0) set.staticAddress = staticAddress;
+    if (maskOption->count() > 0) set.mask = mask;
+    if (gatewayOption->count() > 0) set.gateway = gateway;
+
+    SetLibraryEnvironment(common);
+    if (discoverCommand->parsed()) return RunDiscover(library, common, discover, console);
+    if (setCommand->parsed()) return RunSet(library, common, set, console);
+    if (applyCommand->parsed()) return RunApply(library, common, apply, console);
+    return RunUpload(library, common, upload, console);
+}
+
+}  // namespace quorrel::cli
