@@ -55,9 +55,15 @@ std::optional<std::uintmax_t> LocalFileSize(const std::string& path, std::string
     return std::nullopt;
 }
 
-std::string Seconds(std::chrono::steady_clock::duration elapsed) {
+// "4 ms" below a second, "12.34 s" from then on.
+std::string Duration(std::chrono::steady_clock::duration elapsed) {
+    const double seconds = std::chrono::duration<double>(elapsed).count();
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", std::chrono::duration<double>(elapsed).count());
+    if (seconds < 1) {
+        std::snprintf(text, sizeof text, "%.0f ms", seconds * 1000);
+    } else {
+        std::snprintf(text, sizeof text, "%.2f s", seconds);
+    }
     return text;
 }
 
@@ -128,7 +134,7 @@ int RunUpload(const LibraryExports& library, const CommonOptions& common, const 
         const auto elapsed = std::chrono::steady_clock::now() - started;
         if (!failure) {
             console.out << DestinationText(destination) << ": stored " << remoteName << ", " << *size
-                        << " bytes in " << Seconds(elapsed) << '\n';
+                        << " bytes in " << Duration(elapsed) << '\n';
             continue;
         }
         if (failure->text.rfind(kRefusedNamePrefix, 0) == 0) {
