@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,13 +82,15 @@ int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library,
     // discover
     DiscoverOptions discover;
     CLI::App* discoverCommand = app.add_subcommand("discover", "List every unit that answers, sorted by serial");
-    discoverCommand->add_option("--format", discover.format,
-                                "table for people (the default); json or csv for scripts")
+    std::string format = "table";
+    discoverCommand->add_option("--format", format, "table for people (the default); json or csv for scripts")
         ->option_text("table|json|csv")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, OutputFormat>{
-                {"table", OutputFormat::Table}, {"json", OutputFormat::Json}, {"csv", OutputFormat::Csv}},
-            CLI::ignore_case));
+        ->transform([](std::string value) {
+            std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (value != "table" && value != "json" && value != "csv")
+                throw CLI::ValidationError("'" + value + "' is not a format: use table, json or csv");
+            return value;
+        });
     AddCommonOptions(*discoverCommand, common);
     formatter->SetUsage(discoverCommand,
                         std::string("Usage: quorrel discover [--format table|json|csv] ") + kCommonUsage);
@@ -193,8 +197,13 @@ int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library,
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e, console.out, console.err);
     } catch (const CLI::ParseError& e) {
-        const bool noCommand = app.get_subcommands().empty() && e.get_name() == "RequiredError";
-        console.Error(noCommand ? "no command given: discover, set, apply or upload" : e.what());
+        if (app.get_subcommands().empty() && e.get_name() == "RequiredError") {
+            const std::vector<std::string> rest = app.remaining();
+            console.Error(rest.empty() ? "no command given: use discover, set, apply or upload"
+                                       : "unknown command '" + rest.front() + "': use discover, set, apply or upload");
+        } else {
+            console.Error(e.what());
+        }
         std::string command = "quorrel";
         for (const CLI::App* parsed : app.get_subcommands()) command += " " + parsed->get_name();
         console.err << "Try '" << command << " --help' for more information.\n";
@@ -205,6 +214,7 @@ int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library,
     if (gatewayOption->count() > 0) set.gateway = gateway;
 
     SetLibraryEnvironment(common);
+    discover.format = format == "json" ? OutputFormat::Json : format == "csv" ? OutputFormat::Csv : OutputFormat::Table;
     if (discoverCommand->parsed()) return RunDiscover(library, common, discover, console);
     if (setCommand->parsed()) return RunSet(library, common, set, console);
     if (applyCommand->parsed()) return RunApply(library, common, apply, console);
