@@ -106,6 +106,10 @@ std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& erro
             unit.gateway = *gateway;
             unit.chipName = std::string(words[6]);
             for (size_t i = 7; i < words.size(); ++i) {
+                if (words[i] == "ignore-set") {
+                    unit.ignoresSetConfig = true;
+                    continue;
+                }
                 if (!ParseOption(words[i], unit.delayMs, &unit.jitterMs, &unit.answersTwice))
                     return fail("unknown unit option '" + std::string(words[i]) + "'");
             }
@@ -164,7 +168,7 @@ SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message) {
     for (SimulatedUnit& candidate : table.units) {
         if (candidate.serial == *serial) unit = &candidate;
     }
-    if (unit == nullptr) return nullptr;
+    if (unit == nullptr || unit->ignoresSetConfig) return nullptr;
     if (*dhcp != 0) {
         if (words.size() != 3) return nullptr;
         unit->dhcp = 1;

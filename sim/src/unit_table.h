@@ -20,6 +20,8 @@ struct SimulatedUnit {
     int delayMs = 0;
     int jitterMs = 0;
     bool answersTwice = false;
+    // Hears set-configuration messages but keeps its addressing: a unit that does not take them.
+    bool ignoresSetConfig = false;
 };
 
 // A datagram sent in answer to every discovery besides the units' replies.
@@ -34,7 +36,7 @@ struct UnitTable {
 };
 
 // Parses the table file format: one entry per line, '#' starts a comment.
-//   unit SERIAL DHCP ADDRESS MASK GATEWAY CHIP [delay=MS] [jitter=MS] [twice]
+//   unit SERIAL DHCP ADDRESS MASK GATEWAY CHIP [delay=MS] [jitter=MS] [twice] [ignore-set]
 //   raw [delay=MS] TEXT
 //   oversize SIZE [delay=MS]
 //   empty [delay=MS]
@@ -46,7 +48,7 @@ std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& erro
 std::string FormatReply(const SimulatedUnit& unit);
 
 // Applies a set-configuration message to the unit it names. Returns the unit changed, or null when
-// the message is not one or names no unit of the table.
+// the message is not one, names no unit of the table or names a unit that ignores it.
 SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message);
 
 std::string DottedQuad(uint32_t value);

@@ -114,6 +114,20 @@ TEST_P(IgnoredSetConfigTest, LeavesTheUnit) {
     EXPECT_EQ(FormatReply(table.units[0]), "1A2B3 1 10.0.0.1 255.0.0.0 10.0.0.254 A");
 }
 
+class IgnoreSetUnitTest : public ::testing::TestWithParam<MessageRow> {};
+
+TEST_P(IgnoreSetUnitTest, KeepsItsAddressing) {
+    UnitTable table = MustParse("unit 1A2B3 0 10.0.0.1 255.0.0.0 10.0.0.254 A ignore-set\n");
+    EXPECT_EQ(ApplySetConfig(table, GetParam().message), nullptr);
+    EXPECT_EQ(FormatReply(table.units[0]), "1A2B3 0 10.0.0.1 255.0.0.0 10.0.0.254 A");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, IgnoreSetUnitTest,
+                         ::testing::Values(MessageRow{"dhcp_form", "1A2B3 5 1    "},
+                                           MessageRow{"static_form",
+                                                      "1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1"}),
+                         kRowName);
+
 INSTANTIATE_TEST_SUITE_P(Rows, IgnoredSetConfigTest,
                          ::testing::Values(MessageRow{"discovery_request", "0 1"},
                                            MessageRow{"another_serial", "1A2B4 5 1    "},

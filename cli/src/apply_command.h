@@ -1,0 +1,25 @@
+// quorrel apply: the addressing of many units from a CSV file, every row checked first, the
+// changes sent together and confirmed together.
+#pragma once
+
+#include <string>
+
+#include "common_options.h"
+#include "console.h"
+#include "library_exports.h"
+
+namespace quorrel::cli {
+
+struct ApplyOptions {
+    // "-" reads standard input.
+    std::string file;
+    // Say what would be sent; send nothing.
+    bool dryRun = false;
+    // Rows whose unit does not answer are passed over instead of stopping everything.
+    bool skipMissing = false;
+};
+
+int RunApply(const LibraryExports& library, const CommonOptions& common, const ApplyOptions& options,
+             const Console& console);
+
+}  // namespace quorrel::cli

@@ -1,0 +1,29 @@
+// quorrel set: one unit's addressing, sent and confirmed.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common_options.h"
+#include "console.h"
+#include "library_exports.h"
+
+namespace quorrel::cli {
+
+struct SetOptions {
+    std::string serial;
+    bool dhcp = false;
+    // ADDRESS or ADDRESS/PREFIX; exactly one of it and dhcp is given.
+    std::optional<std::string> staticAddress;
+    std::optional<std::string> mask;
+    std::optional<std::string> gateway;
+    // Send without confirming.
+    bool noVerify = false;
+    // Send even when no unit with the serial answers.
+    bool force = false;
+};
+
+int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
+           const Console& console);
+
+}  // namespace quorrel::cli

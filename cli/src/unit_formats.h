@@ -1,0 +1,38 @@
+// The three forms discover lists units in: an aligned table for people, JSON and CSV for scripts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "varl.h"
+
+namespace quorrel::cli {
+
+enum class OutputFormat { Table, Json, Csv };
+
+// The CSV header; apply reads files that start with it.
+inline constexpr const char* kCsvHeader = "serial,dhcp,address,mask,gateway,chip";
+
+// "On" for 1, "Off" for 0, the digit itself for any other value a reply carried.
+std::string DhcpText(std::uint8_t mode);
+
+// The text with every byte that is not printable ASCII, and the backslash, written as \xHH: what
+// a unit or a user sent can then not move the terminal's cursor or change its colours.
+std::string PrintableText(std::string_view text);
+
+// Columns SERIAL DHCP ADDRESS MASK GATEWAY CHIP under a header, two blanks apart, the chip name
+// made printable (a unit chooses it). Nothing at all for no units.
+std::string UnitsTable(const std::vector<DeviceRecord>& units);
+
+// An array of {"serial", "dhcp", "address", "mask", "gateway", "chip"} objects, indented by two.
+// The chip name's bytes that are not UTF-8 become U+FFFD.
+std::string UnitsJson(const std::vector<DeviceRecord>& units);
+
+// The header and one record per unit.
+std::string UnitsCsv(const std::vector<DeviceRecord>& units);
+
+std::string FormatUnits(const std::vector<DeviceRecord>& units, OutputFormat format);
+
+}  // namespace quorrel::cli
