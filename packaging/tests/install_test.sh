@@ -4,12 +4,10 @@
 # desktop-file-validate, appstreamcli) on the package and fails on anything they report; checks
 # that the binaries are stripped and their debug symbols are in the debug package; and finally
 # installs the package into a throw-away root, uses it and removes it (package_root_test.sh).
-#   install_test.sh BUILD-DIR SOURCE-DIR WITH-QUORREL
-# WITH-QUORREL is 1 when the build has the command-line tool, 0 when not.
+#   install_test.sh BUILD-DIR SOURCE-DIR
 set -euo pipefail
 build=$1
 source=$2
-with_quorrel=${3:-0}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -28,11 +26,10 @@ expect=(
     usr/local/share/icons/hicolor/256x256/apps/parbex.png
     usr/local/share/doc/quorrel-tools/copyright
     usr/local/share/doc/quorrel-tools/changelog.gz
+    usr/local/bin/quorrel
+    usr/local/share/man/man1/quorrel.1.gz
+    usr/local/share/bash-completion/completions/quorrel
 )
-if [[ $with_quorrel == 1 ]]; then
-    expect+=(usr/local/bin/quorrel usr/local/share/man/man1/quorrel.1.gz
-             usr/local/share/bash-completion/completions/quorrel)
-fi
 for path in "${expect[@]}"; do [[ -e "$stage/root/$path" ]] || fail "cmake --install did not install /$path"; done
 if ldd "$stage/root/usr/local/bin/parbex" | grep libvarl >/dev/null; then fail "parbex links against libvarl"; fi
 export PKG_CONFIG_PATH="$stage/root/usr/local/share/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$stage/root"
@@ -88,5 +85,5 @@ while IFS= read -r elf; do
     grep -q '\.debug_info' <<<"$sections" || fail "the debug file of /$name holds no symbols"
 done < <(find "$stage/deb" -type f -exec sh -c 'file -b "$1" | grep -q "^ELF"' sh {} \; -print)
 
-"$source/packaging/tests/package_root_test.sh" "$deb" "$ddeb" "$with_quorrel"
+"$source/packaging/tests/package_root_test.sh" "$deb" "$ddeb"
 echo "install and package: ok"

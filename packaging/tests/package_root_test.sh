@@ -5,7 +5,7 @@
 # left. Runs in a private mount namespace (a user namespace too for a normal user), where the
 # root's /opt is mounted over /opt: the library's one fixed location is then the installed one,
 # and the machine's own /opt and /usr are never touched.
-#   package_root_test.sh DEB DEBUG-DEB WITH-QUORREL
+#   package_root_test.sh DEB DEBUG-DEB
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -23,7 +23,6 @@ fi
 
 deb=$1
 ddeb=$2
-with_quorrel=$3
 root=$(mktemp -d)
 trap 'umount /opt 2>/dev/null || true; rm -rf "$root"' EXIT
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
@@ -51,13 +50,11 @@ else
     echo "note: parbex does not parse its command line yet; it started and ran until stopped"
 fi
 
-if [[ $with_quorrel == 1 ]]; then
-    version=$(timeout 20 "$root/usr/bin/quorrel" --version) || fail "quorrel --version exited $?"
-    [[ -n $version ]] || fail "quorrel --version printed nothing"
-    completion=$root/usr/share/bash-completion/completions/quorrel
-    bash -c 'source "$1" && complete -p quorrel' bash "$completion" >/dev/null \
-        || fail "$completion does not complete quorrel"
-fi
+version=$(timeout 20 "$root/usr/bin/quorrel" --version) || fail "quorrel --version exited $?"
+[[ $version =~ ^quorrel\ [0-9] ]] || fail "quorrel --version printed: $version"
+completion=$root/usr/share/bash-completion/completions/quorrel
+bash -c 'source "$1" && complete -p quorrel' bash "$completion" >/dev/null \
+    || fail "$completion does not complete quorrel"
 
 for page in "$root"/usr/share/man/man*/*; do
     name=$(basename "$page" .gz)
