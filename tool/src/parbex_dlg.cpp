@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -109,7 +110,8 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     m_treeDevices->addAction(m_actionCopyAddress);
     m_actionOpenInBrowser = new QAction(QStringLiteral("Open in &Web Browser"), this);
     m_actionOpenInBrowser->setObjectName(QStringLiteral("openInBrowserAction"));
-    m_treeDevices->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_treeDevices->installEventFilter(this);
+    m_treeDevices->viewport()->installEventFilter(this);
 
     connect(m_btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_btnDiscover, &QPushButton::clicked, this, &CParbexDlg::OnDiscover);
@@ -119,7 +121,6 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     connect(m_actionAbout, &QAction::triggered, this, &CParbexDlg::OnAbout);
     connect(m_actionCopyAddress, &QAction::triggered, this, &CParbexDlg::OnCopyAddress);
     connect(m_actionOpenInBrowser, &QAction::triggered, this, &CParbexDlg::OnOpenInWebBrowser);
-    connect(m_treeDevices, &QWidget::customContextMenuRequested, this, &CParbexDlg::ShowTreeMenu);
 
     // At its first size the window shows the template as drawn. It grows, never below that size:
     // the tree and its frame with it, the buttons keeping their distance to the right edge.
@@ -267,10 +268,7 @@ void CParbexDlg::OnUploadFile() {
     }
 }
 
-void CParbexDlg::ShowTreeMenu(const QPoint& position) {
-    // In viewport coordinates, whether the mouse or the keyboard asked (the keyboard's position
-    // is the current item's).
-    QTreeWidgetItem* item = m_treeDevices->itemAt(position);
+void CParbexDlg::ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPosition) {
     QMenu menu(this);
     if (item != nullptr) {
         m_treeDevices->setCurrentItem(item);
@@ -279,7 +277,27 @@ void CParbexDlg::ShowTreeMenu(const QPoint& position) {
     } else {
         menu.addActions(actions());
     }
-    menu.exec(m_treeDevices->viewport()->mapToGlobal(position));
+    menu.exec(globalPosition);
+}
+
+bool CParbexDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu) {
+        const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        QWidget* viewport = m_treeDevices->viewport();
+        // The mouse asks on the viewport, at the item under the pointer; the keyboard (the Menu
+        // key) asks on the tree itself, for its current item.
+        if (watched == viewport && menuEvent->reason() == QContextMenuEvent::Mouse) {
+            ShowTreeMenu(m_treeDevices->itemAt(menuEvent->pos()), menuEvent->globalPos());
+            return true;
+        }
+        if (watched == m_treeDevices && menuEvent->reason() == QContextMenuEvent::Keyboard) {
+            QTreeWidgetItem* current = m_treeDevices->currentItem();
+            const QRect place = current != nullptr ? m_treeDevices->visualItemRect(current) : QRect();
+            ShowTreeMenu(current, viewport->mapToGlobal(place.center()));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CParbexDlg::OnCopyAddress() {

@@ -56,6 +56,7 @@ protected:
     // title bar still ends the window without it.
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTreeWidgetItem* SelectedItem() const;
@@ -63,7 +64,7 @@ private:
     // selected or the item's kind does not allow the command.
     int SelectedRecordIndex(bool forConfigure) const;
     // The tree's context menu: the unit's commands on an item, the window's own elsewhere.
-    void ShowTreeMenu(const QPoint& position);
+    void ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
 
     quorrel::LibraryBinding& m_library;
 
