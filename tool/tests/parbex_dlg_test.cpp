@@ -661,9 +661,9 @@ struct ChooserRow {
     bool chosen;
 };
 
-class UploadFileChooserTest : public ::testing::TestWithParam<ChooserRow> {};
+class DialogRunnerFileChooserTest : public ::testing::TestWithParam<ChooserRow> {};
 
-TEST_P(UploadFileChooserTest, OffersAllFilesFirstThenWebFilesAndReturnsTheChosenPath) {
+TEST_P(DialogRunnerFileChooserTest, OffersAllFilesFirstThenWebFilesAndReturnsTheChosenPath) {
     QTemporaryDir folder;
     for (const char* name : {"README", "index.htm", "page.html", "app.js", "notes.txt"}) {
         QFile file(folder.filePath(QString::fromLatin1(name)));
@@ -709,7 +709,7 @@ TEST_P(UploadFileChooserTest, OffersAllFilesFirstThenWebFilesAndReturnsTheChosen
     EXPECT_EQ(matching(nameFilters.at(1)), (QStringList{"app.js", "index.htm", "page.html"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, UploadFileChooserTest,
+INSTANTIATE_TEST_SUITE_P(Rows, DialogRunnerFileChooserTest,
                          ::testing::Values(ChooserRow{"chosen", "index.htm", true},
                                            ChooserRow{"a_file_without_a_dot", "README", true},
                                            ChooserRow{"cancelled", nullptr, false}),
