@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyRow{"dots_move_on", "...", 0, KeyRow::AllSelected, "10.1.2.3", "", "10.1.2.3", "3"},
         KeyRow{"trailing_dot_stays_in_the_last_box", "...", 0, KeyRow::AllSelected, "1.2.3.4.", "", "1.2.3.4", "3"},
         KeyRow{"third_digit_moves_on", "...", 0, KeyRow::AllSelected, "192168100", "", "192.168.100.", "3"},
-        KeyRow{"dot_after_a_third_digit_moves_once", "...", 0, KeyRow::AllSelected, "192.168.1.1", "",
+        KeyRow{"dot_after_a_third_digit_moves_once", "10.77.0.11", 0, KeyRow::AllSelected, "192.168.1.1", "",
                "192.168.1.1", "3"},
         KeyRow{"third_digit_over_a_filled_field", "10.77.0.11", 2, KeyRow::AllSelected, "200.5", "",
                "10.77.200.5", "3"},
