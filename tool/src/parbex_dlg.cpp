@@ -154,7 +154,7 @@ void CParbexDlg::done(int result) {
 }
 
 void CParbexDlg::resizeEvent(QResizeEvent* event) {
-    m_anchors->Place(size());
+    if (m_anchors) m_anchors->Place(size());
     QDialog::resizeEvent(event);
 }
 
@@ -314,10 +314,9 @@ void CParbexDlg::OnOpenInWebBrowser() {
     if (index < 0) {
         return;
     }
-    const QString url =
-        QStringLiteral("http://%1/").arg(QString::fromLatin1(quorrel::FormatAddress(m_devices[static_cast<std::size_t>(index)].address)));
-    if (!CurrentWebBrowser().Open(QUrl(url))) {
-        ShowFailure("No web browser could be started for " + url.toStdString());
+    const std::string url = "http://" + quorrel::FormatAddress(m_devices[static_cast<std::size_t>(index)].address) + "/";
+    if (!CurrentWebBrowser().Open(QUrl(QString::fromLatin1(url)))) {
+        ShowFailure("Could not open " + url + " in a web browser.");
     }
 }
 

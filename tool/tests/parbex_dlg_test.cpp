@@ -554,10 +554,11 @@ public:
 
     bool Open(const QUrl& url) override {
         opened.push_back(url.toString().toStdString());
-        return true;
+        return found;
     }
 
     std::vector<std::string> opened;
+    bool found = true;  // whether the desktop has a browser
 
 private:
     WebBrowser* m_previous;
@@ -625,6 +626,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TreeMenuRow{"detail_item", 2, {"&Copy Address", "Open in &Web Browser"}},
                       TreeMenuRow{"no_item", -1, {"&About Parbex..."}}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(ParbexDlgTreeMenuTest, ADesktopWithoutABrowserSaysSo) {
+    DiscoverSix();
+    browser.found = false;
+    OpenMenu(PositionOf(2), QStringLiteral("Open in &Web Browser"));
+    EXPECT_EQ(boxes.messages,
+              std::vector<RecordedMessage>{Failure("Could not open http://10.77.0.11/ in a web browser.")});
+}
 
 TEST_F(ParbexDlgTreeMenuTest, TheMenuKeyOpensItOnTheCurrentItem) {
     DiscoverSix();
