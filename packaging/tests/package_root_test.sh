@@ -36,19 +36,9 @@ dpkg --root="$root" --force-depends -i "$deb" "$ddeb" >"$root/dpkg.log" 2>&1 \
 rm "$root/dpkg.log"
 mount --bind "$root/opt" /opt
 
-# parbex answers --version once it parses its command line (it then imports QCommandLineParser);
-# before that it starts its window whatever the arguments, and must still be running, offscreen,
-# when it is stopped.
 parbex=$root/usr/bin/parbex
-if nm -D --undefined-only "$parbex" | grep QCommandLineParser >/dev/null; then
-    version=$(QT_QPA_PLATFORM=offscreen timeout 20 "$parbex" --version) || fail "parbex --version exited $?"
-    [[ $version =~ ^Parbex\ [0-9] ]] || fail "parbex --version printed: $version"
-else
-    status=0
-    QT_QPA_PLATFORM=offscreen timeout 5 "$parbex" --version >/dev/null 2>&1 || status=$?
-    (( status == 124 )) || fail "parbex did not start (exit $status)"
-    echo "note: parbex does not parse its command line yet; it started and ran until stopped"
-fi
+version=$(QT_QPA_PLATFORM=offscreen timeout 20 "$parbex" --version) || fail "parbex --version exited $?"
+[[ $version =~ ^Parbex\ [0-9] ]] || fail "parbex --version printed: $version"
 
 version=$(timeout 20 "$root/usr/bin/quorrel" --version) || fail "quorrel --version exited $?"
 [[ $version =~ ^quorrel\ [0-9] ]] || fail "quorrel --version printed: $version"

@@ -7,7 +7,7 @@
 
 namespace parbex {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, kFixedDialogFlags) {
     setFont(DialogFont());
     const DialogUnits du(font());
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "configuration.h"
 #include "dialog_runner.h"
@@ -21,25 +23,48 @@
 namespace parbex {
 namespace {
 
-// A label right-aligned against its field. Where the font draws the text wider than the slot the
-// layout gives it, the label grows to the left, up to the dialog's edge, rather than cutting the
-// text.
+// The narrowest margin of the template: no control comes closer to the dialog's edge.
+constexpr int kMarginUnits = 4;
+// The right-aligned labels end at 51 units, their fields begin at 60.
+constexpr int kLabelRightUnits = 51;
+constexpr int kFieldLeftUnits = 60;
+// The least space kept between a control grown to its text and its neighbour.
+constexpr int kGapUnits = 2;
+
 QLabel* AddRightAlignedLabel(QWidget* parent, const char* text, const QRect& geometry) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QRect slot = geometry;
-    const int needed = label->sizeHint().width();
-    if (needed > slot.width()) {
-        slot.setLeft(std::max(0, slot.right() + 1 - needed));
-    }
-    label->setGeometry(slot);
+    label->setGeometry(geometry);
     return label;
+}
+
+// The labels share one right edge. Where the font draws a label wider than the template's slot,
+// the labels grow to the left down to the dialog's margin, then the shared edge moves right into
+// the space before the fields, so that they stay aligned and none is cut or touches the edge.
+void FitRightAlignedLabels(const DialogUnits& du, const std::vector<QLabel*>& labels) {
+    int widest = 0;
+    for (const QLabel* label : labels) widest = std::max(widest, label->sizeHint().width());
+    const int right = std::min(std::max(du.X(kLabelRightUnits), du.X(kMarginUnits) + widest),
+                               du.X(kFieldLeftUnits) - du.X(kGapUnits));
+    for (QLabel* label : labels) {
+        QRect slot = label->geometry();
+        slot.setRight(right - 1);
+        slot.setLeft(std::max(du.X(kMarginUnits), std::min(slot.left(), right - label->sizeHint().width())));
+        label->setGeometry(slot);
+    }
+}
+
+// A control whose text is wider than the template's slot grows to the right, up to rightLimit.
+void GrowToText(QWidget* control, int rightLimit) {
+    QRect slot = control->geometry();
+    slot.setWidth(std::min(std::max(slot.width(), control->sizeHint().width()), rightLimit - slot.left()));
+    control->setGeometry(slot);
 }
 
 }  // namespace
 
 CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent)
-    : QDialog(parent), m_record(record), m_library(library) {
+    : QDialog(parent, kFixedDialogFlags), m_record(record), m_library(library) {
     setFont(DialogFont());
     const DialogUnits du(font());
 
@@ -53,12 +78,13 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
     m_btnCancel->setObjectName(QStringLiteral("cancelButton"));
     m_btnCancel->setGeometry(du.Rect(202, 20, 50, 14));
 
-    AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));
-    AddRightAlignedLabel(this, "Serial Number:", du.Rect(4, 12, 47, 10));
-    AddRightAlignedLabel(this, "DHCP:", du.Rect(8, 44, 43, 8));
-    AddRightAlignedLabel(this, "IP Address:", du.Rect(8, 60, 43, 8));
-    AddRightAlignedLabel(this, "Net mask:", du.Rect(4, 76, 47, 8));
-    AddRightAlignedLabel(this, "Gateway:", du.Rect(8, 92, 43, 8));
+    QLabel* chipNameLabel = AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));
+    QLabel* serialLabel = AddRightAlignedLabel(this, "Serial Number:", du.Rect(4, 12, 47, 10));
+    QLabel* dhcpLabel = AddRightAlignedLabel(this, "DHCP:", du.Rect(8, 44, 43, 8));
+    QLabel* addressLabel = AddRightAlignedLabel(this, "IP Address:", du.Rect(8, 60, 43, 8));
+    QLabel* netMaskLabel = AddRightAlignedLabel(this, "Net mask:", du.Rect(4, 76, 47, 8));
+    QLabel* gatewayLabel = AddRightAlignedLabel(this, "Gateway:", du.Rect(8, 92, 43, 8));
+    FitRightAlignedLabels(du, {chipNameLabel, serialLabel, dhcpLabel, addressLabel, netMaskLabel, gatewayLabel});
 
     m_editSerial = new QLineEdit(this);
     m_editSerial->setObjectName(QStringLiteral("serialEdit"));
@@ -99,6 +125,22 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
 
     auto* hexLabel = new QLabel(QStringLiteral("(hex)"), this);
     hexLabel->setGeometry(du.Rect(94, 11, 26, 10));
+
+    GrowToText(m_radioOff, m_radioOn->x() - du.X(kGapUnits));
+    GrowToText(m_radioOn, m_btnSave->x() - du.X(kGapUnits));
+    GrowToText(hexLabel, m_btnSave->x() - du.X(kGapUnits));
+
+    // Each label names its field for assistive technology; an address field and its boxes take
+    // the label's words without the colon.
+    serialLabel->setBuddy(m_editSerial);
+    chipNameLabel->setBuddy(m_editChipName);
+    dhcpLabel->setBuddy(m_radioOff);
+    const std::pair<QLabel*, Ipv4AddressEdit*> addressFields[] = {
+        {addressLabel, m_ipAddress}, {netMaskLabel, m_ipNetMask}, {gatewayLabel, m_ipGateway}};
+    for (const auto& [label, field] : addressFields) {
+        label->setBuddy(field);
+        field->SetAccessibleLabel(label->text().chopped(1));
+    }
 
     connect(m_btnSave, &QPushButton::clicked, this, &CDeviceConfigDlg::OnOK);
     connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);

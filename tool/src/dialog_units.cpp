@@ -31,8 +31,10 @@ int DialogUnits::X(int units) const { return MultiplyDivideRounded(units, m_nBas
 
 int DialogUnits::Y(int units) const { return MultiplyDivideRounded(units, m_nBaseHeight, 8); }
 
+// The edges are mapped rather than the width and height, so that controls whose edges meet or
+// align in units do so in pixels too, whatever the rounding.
 QRect DialogUnits::Rect(int x, int y, int width, int height) const {
-    return {X(x), Y(y), X(width), Y(height)};
+    return {QPoint(X(x), Y(y)), QPoint(X(x + width) - 1, Y(y + height) - 1)};
 }
 
 QSize DialogUnits::Size(int width, int height) const { return {X(width), Y(height)}; }

@@ -9,6 +9,11 @@
 
 namespace parbex {
 
+// The frame of the fixed-size dialogs (Device Configuration, About): title bar, system menu and
+// close button, never minimise or maximise.
+inline constexpr Qt::WindowFlags kFixedDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
 // The dialog font: Qt's default application font, which on a desktop follows the platform's UI
 // font. The templates were drawn for an 8-point font; the platform's default UI font is the
 // nearest equivalent and keeps the dialogs legible at the user's chosen size.

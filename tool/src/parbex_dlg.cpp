@@ -1,13 +1,19 @@
 #include "parbex_dlg.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <optional>
 #include <string>
@@ -15,10 +21,13 @@
 #include "about_dlg.h"
 #include "app_icon.h"
 #include "device_config_dlg.h"
+#include "device_tree.h"
 #include "device_tree_item.h"
 #include "dialog_runner.h"
 #include "dialog_units.h"
 #include "discovery.h"
+#include "edge_anchors.h"
+#include "ipv4_text.h"
 #include "library_binding.h"
 #include "message_boxes.h"
 #include "shown_texts.h"
@@ -26,6 +35,7 @@
 #include "unit_text.h"
 #include "upload.h"
 #include "wait_cursor.h"
+#include "web_browser.h"
 
 namespace parbex {
 namespace {
@@ -39,18 +49,11 @@ QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName
     return button;
 }
 
-QTreeWidgetItem* NewItem(const std::string& text, TreeItemKind kind, std::size_t recordIndex) {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()))});
-    item->setData(0, kItemKindRole, static_cast<int>(kind));
-    item->setData(0, kRecordIndexRole, static_cast<qulonglong>(recordIndex));
-    return item;
-}
-
 }  // namespace
 
 CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_library(library),
       m_hIcon(ParbexIcon()) {
     setFont(DialogFont());
@@ -98,14 +101,41 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     addAction(m_actionAbout);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    // The tree's own context menu acts on the unit of the item it is opened on; Ctrl+C in the
+    // tree copies that unit's address too.
+    m_actionCopyAddress = new QAction(QStringLiteral("&Copy Address"), this);
+    m_actionCopyAddress->setObjectName(QStringLiteral("copyAddressAction"));
+    m_actionCopyAddress->setShortcut(QKeySequence::Copy);
+    m_actionCopyAddress->setShortcutContext(Qt::WidgetShortcut);
+    m_treeDevices->addAction(m_actionCopyAddress);
+    m_actionOpenInBrowser = new QAction(QStringLiteral("Open in &Web Browser"), this);
+    m_actionOpenInBrowser->setObjectName(QStringLiteral("openInBrowserAction"));
+    m_treeDevices->installEventFilter(this);
+    m_treeDevices->viewport()->installEventFilter(this);
+
     connect(m_btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_btnDiscover, &QPushButton::clicked, this, &CParbexDlg::OnDiscover);
     connect(m_btnConfigure, &QPushButton::clicked, this, &CParbexDlg::OnConfigure);
     connect(m_btnUpload, &QPushButton::clicked, this, &CParbexDlg::OnUploadFile);
     connect(m_treeDevices, &QTreeWidget::itemSelectionChanged, this, &CParbexDlg::UpdateCommandButtons);
     connect(m_actionAbout, &QAction::triggered, this, &CParbexDlg::OnAbout);
+    connect(m_actionCopyAddress, &QAction::triggered, this, &CParbexDlg::OnCopyAddress);
+    connect(m_actionOpenInBrowser, &QAction::triggered, this, &CParbexDlg::OnOpenInWebBrowser);
 
-    setFixedSize(du.Size(320, 189));
+    // At its first size the window shows the template as drawn. It grows, never below that size:
+    // the tree and its frame with it, the buttons keeping their distance to the right edge.
+    const QSize firstSize = du.Size(320, 189);
+    m_anchors = std::make_unique<EdgeAnchors>(firstSize);
+    m_anchors->Add(m_btnClose, EdgeAnchors::Top | EdgeAnchors::Right);
+    m_anchors->Add(m_treeDevices, EdgeAnchors::Left | EdgeAnchors::Top | EdgeAnchors::Right | EdgeAnchors::Bottom);
+    m_anchors->Add(m_btnDiscover, EdgeAnchors::Top | EdgeAnchors::Right);
+    m_anchors->Add(m_btnConfigure, EdgeAnchors::Top | EdgeAnchors::Right);
+    m_anchors->Add(frame, EdgeAnchors::Left | EdgeAnchors::Top | EdgeAnchors::Right | EdgeAnchors::Bottom);
+    m_anchors->Add(m_btnUpload, EdgeAnchors::Top | EdgeAnchors::Right);
+    setMinimumSize(firstSize);
+    resize(firstSize);
+    restoreGeometry(QSettings().value(QString::fromLatin1(kGeometryKey)).toByteArray());
+
     setWindowTitle(QStringLiteral("Quorrel Config Tool"));
     setWindowIcon(m_hIcon);
     UpdateCommandButtons();
@@ -116,6 +146,16 @@ CParbexDlg::~CParbexDlg() = default;
 void CParbexDlg::OnAbout() {
     CAboutDlg about(this);
     CurrentDialogRunner().RunModal(about);
+}
+
+void CParbexDlg::done(int result) {
+    QSettings().setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
+    QDialog::done(result);
+}
+
+void CParbexDlg::resizeEvent(QResizeEvent* event) {
+    if (m_anchors) m_anchors->Place(size());
+    QDialog::resizeEvent(event);
 }
 
 void CParbexDlg::keyPressEvent(QKeyEvent* event) {
@@ -139,37 +179,18 @@ void CParbexDlg::ClearDeviceTree() {
     m_treeDevices->repaint();
 }
 
-void CParbexDlg::InsertDeviceItem(std::size_t index) {
-    const DeviceRecord& record = m_devices[index];
-    QTreeWidgetItem* deviceItem = NewItem(quorrel::DeviceItemText(record), TreeItemKind::Device, index);
-
-    // Ordered by text among the device items; an equal text goes after the ones already there.
-    int position = 0;
-    const int count = m_treeDevices->topLevelItemCount();
-    while (position < count && QString::compare(m_treeDevices->topLevelItem(position)->text(0), deviceItem->text(0),
-                                                Qt::CaseInsensitive) <= 0) {
-        ++position;
-    }
-    m_treeDevices->insertTopLevelItem(position, deviceItem);
-
-    QTreeWidgetItem* networkItem = NewItem(quorrel::kNetworkItemText, TreeItemKind::Network, index);
-    deviceItem->addChild(networkItem);
-    for (const std::string& detail : quorrel::DetailItemTexts(record)) {
-        networkItem->addChild(NewItem(detail, TreeItemKind::Detail, index));
-    }
-}
-
 void CParbexDlg::FillDeviceTree() {
     ClearDeviceTree();
-    for (std::size_t i = 0; i < m_devices.size(); ++i) {
-        InsertDeviceItem(i);
-    }
+    AddUnitItems(*m_treeDevices, m_devices);
     UpdateCommandButtons();
 }
 
 void CParbexDlg::UpdateCommandButtons() {
     m_btnConfigure->setEnabled(SelectedRecordIndex(true) >= 0);
     m_btnUpload->setEnabled(SelectedRecordIndex(false) >= 0);
+    // Any item of a unit gives its address.
+    m_actionCopyAddress->setEnabled(SelectedRecordIndex(false) >= 0);
+    m_actionOpenInBrowser->setEnabled(SelectedRecordIndex(false) >= 0);
 }
 
 void CParbexDlg::OnDiscover() {
@@ -244,6 +265,58 @@ void CParbexDlg::OnUploadFile() {
         ShowCallFailure(*failure);
     } else {
         ShowInfo(quorrel::texts::kTransferSuccessful);
+    }
+}
+
+void CParbexDlg::ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPosition) {
+    QMenu menu(this);
+    if (item != nullptr) {
+        m_treeDevices->setCurrentItem(item);
+        menu.addAction(m_actionCopyAddress);
+        menu.addAction(m_actionOpenInBrowser);
+    } else {
+        menu.addActions(actions());
+    }
+    menu.exec(globalPosition);
+}
+
+bool CParbexDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu) {
+        const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        QWidget* viewport = m_treeDevices->viewport();
+        // The mouse asks on the viewport, at the item under the pointer; the keyboard (the Menu
+        // key) asks on the tree itself, for its current item.
+        if (watched == viewport && menuEvent->reason() == QContextMenuEvent::Mouse) {
+            ShowTreeMenu(m_treeDevices->itemAt(menuEvent->pos()), menuEvent->globalPos());
+            return true;
+        }
+        if (watched == m_treeDevices && menuEvent->reason() == QContextMenuEvent::Keyboard) {
+            QTreeWidgetItem* current = m_treeDevices->currentItem();
+            const QRect place = current != nullptr ? m_treeDevices->visualItemRect(current) : QRect();
+            ShowTreeMenu(current, viewport->mapToGlobal(place.center()));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CParbexDlg::OnCopyAddress() {
+    const int index = SelectedRecordIndex(false);
+    if (index < 0) {
+        return;
+    }
+    const std::string address = quorrel::FormatAddress(m_devices[static_cast<std::size_t>(index)].address);
+    QApplication::clipboard()->setText(QString::fromLatin1(address));
+}
+
+void CParbexDlg::OnOpenInWebBrowser() {
+    const int index = SelectedRecordIndex(false);
+    if (index < 0) {
+        return;
+    }
+    const std::string url = "http://" + quorrel::FormatAddress(m_devices[static_cast<std::size_t>(index)].address) + "/";
+    if (!CurrentWebBrowser().Open(QUrl(QString::fromLatin1(url)))) {
+        ShowFailure("Could not open " + url + " in a web browser.");
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QIcon>
 
+#include <memory>
 #include <vector>
 
 #include "varl.h"
@@ -20,6 +21,8 @@ class LibraryBinding;
 
 namespace parbex {
 
+class EdgeAnchors;
+
 class CParbexDlg : public QDialog {
     Q_OBJECT
 
@@ -34,6 +37,15 @@ public:
     void OnConfigure();
     void OnUploadFile();
     void OnAbout();
+    // The context menu's commands on the unit of the selected item.
+    void OnCopyAddress();
+    void OnOpenInWebBrowser();
+
+    // Remembers the window's size and position, then ends it.
+    void done(int result) override;
+
+    // Where the window's size and position are remembered between runs (QSettings).
+    static constexpr const char* kGeometryKey = "MainWindow/geometry";
 
 protected:
     void ClearDeviceTree();
@@ -43,13 +55,16 @@ protected:
     // Esc runs Configure (its button carries the cancel role of the window); closing from the
     // title bar still ends the window without it.
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTreeWidgetItem* SelectedItem() const;
-    void InsertDeviceItem(std::size_t index);
     // The index of the record of the unit the selected item belongs to, or -1 when nothing is
     // selected or the item's kind does not allow the command.
     int SelectedRecordIndex(bool forConfigure) const;
+    // The tree's context menu: the unit's commands on an item, the window's own elsewhere.
+    void ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
 
     quorrel::LibraryBinding& m_library;
 
@@ -59,6 +74,9 @@ private:
     QPushButton* m_btnUpload;
     QTreeWidget* m_treeDevices;
     QAction* m_actionAbout;
+    QAction* m_actionCopyAddress;
+    QAction* m_actionOpenInBrowser;
+    std::unique_ptr<EdgeAnchors> m_anchors;
     QIcon m_hIcon;
 
     std::vector<DeviceRecord> m_devices;

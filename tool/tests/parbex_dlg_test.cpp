@@ -1,17 +1,22 @@
 #include "parbex_dlg.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +33,7 @@
 #include "parbex_app.h"
 #include "tool_test_support.h"
 #include "upload_file_dialog.h"
+#include "web_browser.h"
 
 namespace parbex {
 namespace {
@@ -508,34 +514,216 @@ TEST_F(ParbexDlgTest, AboutIsInTheContextMenuAndOnF1) {
     EXPECT_TRUE(texts[2].contains("Tamberlode"));
 }
 
-TEST(UploadFileDialog, OffersAllFilesFirstMatchingEveryFileThenWebFiles) {
-    QFileDialog dialog;
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    ConfigureUploadFileDialog(dialog);
-    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
-    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
-    EXPECT_EQ(dialog.selectedNameFilter(), "All Files (*.*)");
-    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    ASSERT_NE(types, nullptr);
-    ASSERT_EQ(types->count(), 2);
-    EXPECT_EQ(types->itemText(0), "All Files (*.*)");
-    EXPECT_EQ(types->itemText(1), "Web Files (*.htm;*.html;*.js)");
+TEST_F(ParbexDlgTest, GrowsWithItsTreeButNeverShrinksBelowItsFirstSize) {
+    const QSize first = window->size();
+    const QRect tree = Tree()->geometry();
+    std::vector<QRect> buttons;
+    for (const char* name : {"closeButton", "discoverButton", "configureButton", "uploadButton"}) {
+        buttons.push_back(Button(name)->geometry());
+    }
 
+    window->resize(first + QSize(200, 120));
+    EXPECT_EQ(window->size(), first + QSize(200, 120));
+    EXPECT_EQ(Tree()->geometry(), tree.adjusted(0, 0, 200, 120));
+    // Each button keeps its distance to the top and right edges.
+    int i = 0;
+    for (const char* name : {"closeButton", "discoverButton", "configureButton", "uploadButton"}) {
+        EXPECT_EQ(Button(name)->geometry(), buttons[static_cast<std::size_t>(i++)].translated(200, 0)) << name;
+    }
+
+    window->resize(first - QSize(100, 50));
+    EXPECT_EQ(window->size(), first);
+    EXPECT_EQ(Tree()->geometry(), tree);
+}
+
+TEST_F(ParbexDlgTest, RemembersItsSizeForTheNextRun) {
+    const QSize first = window->size();
+    window->resize(first + QSize(150, 90));
+    window->close();
+    CParbexDlg nextRun(*binding);
+    testing::ShowActive(nextRun);
+    EXPECT_EQ(nextRun.size(), first + QSize(150, 90));
+    EXPECT_EQ(nextRun.findChild<QTreeWidget*>(QStringLiteral("deviceTree"))->size(),
+              Tree()->size());
+}
+
+// Stands in for the desktop's browser: notes the addresses it is asked to open.
+class BrowserRecorder final : public WebBrowser {
+public:
+    BrowserRecorder() : m_previous(InstallWebBrowser(this)) {}
+    ~BrowserRecorder() override { InstallWebBrowser(m_previous); }
+
+    bool Open(const QUrl& url) override {
+        opened.push_back(url.toString().toStdString());
+        return found;
+    }
+
+    std::vector<std::string> opened;
+    bool found = true;  // whether the desktop has a browser
+
+private:
+    WebBrowser* m_previous;
+};
+
+struct TreeMenuRow {
+    const char* name;
+    int depth;  // 0 the device item, 1 the network item, 2 a detail, -1 no item
+    QStringList offered;
+};
+
+class ParbexDlgTreeMenuTest : public ParbexDlgTest, public ::testing::WithParamInterface<TreeMenuRow> {
+protected:
+    // Opens the tree's context menu at position (viewport coordinates) as the mouse does, notes
+    // what it offers and chooses the entry with the given text, if any.
+    QStringList OpenMenu(QPoint position, const QString& choice) {
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            QAction* chosen = nullptr;
+            for (QAction* action : menu->actions()) {
+                offered << action->text();
+                if (action->text() == choice) chosen = action;
+            }
+            menu->close();
+            if (chosen != nullptr) chosen->trigger();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, position, Tree()->viewport()->mapToGlobal(position));
+        QApplication::sendEvent(Tree()->viewport(), &event);
+        return offered;
+    }
+
+    QPoint PositionOf(int depth) {
+        if (depth < 0) return {Tree()->viewport()->width() / 2, Tree()->viewport()->height() - 5};
+        QTreeWidgetItem* item = depth == 0 ? Device(1) : depth == 1 ? Network(1) : Detail(1, 3);
+        for (QTreeWidgetItem* parent = item->parent(); parent != nullptr; parent = parent->parent()) {
+            parent->setExpanded(true);
+        }
+        return Tree()->visualItemRect(item).center();
+    }
+
+    BrowserRecorder browser;
+};
+
+TEST_P(ParbexDlgTreeMenuTest, OffersTheUnitsAddressOnAnyOfItsItems) {
+    DiscoverSix();
+    ClickItem(Device(0));
+    const QPoint position = PositionOf(GetParam().depth);
+    EXPECT_EQ(OpenMenu(position, QString()), GetParam().offered);
+    if (GetParam().depth < 0) return;
+
+    QApplication::clipboard()->clear();
+    OpenMenu(position, QStringLiteral("&Copy Address"));
+    EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.11");
+    OpenMenu(position, QStringLiteral("Open in &Web Browser"));
+    EXPECT_EQ(browser.opened, std::vector<std::string>{"http://10.77.0.11/"});
+    EXPECT_TRUE(boxes.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, ParbexDlgTreeMenuTest,
+    ::testing::Values(TreeMenuRow{"device_item", 0, {"&Copy Address", "Open in &Web Browser"}},
+                      TreeMenuRow{"network_item", 1, {"&Copy Address", "Open in &Web Browser"}},
+                      TreeMenuRow{"detail_item", 2, {"&Copy Address", "Open in &Web Browser"}},
+                      TreeMenuRow{"no_item", -1, {"&About Parbex..."}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ParbexDlgTreeMenuTest, ADesktopWithoutABrowserSaysSo) {
+    DiscoverSix();
+    browser.found = false;
+    OpenMenu(PositionOf(2), QStringLiteral("Open in &Web Browser"));
+    EXPECT_EQ(boxes.messages,
+              std::vector<RecordedMessage>{Failure("Could not open http://10.77.0.11/ in a web browser.")});
+}
+
+TEST_F(ParbexDlgTreeMenuTest, TheMenuKeyOpensItOnTheCurrentItem) {
+    DiscoverSix();
+    ClickItem(Detail(2, 1));
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) offered << action->text();
+        menu->actions().first()->trigger();
+        menu->close();
+    });
+    // What the desktop's window sends its focus widget for the Menu key.
+    Tree()->setFocus();
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), Tree()->mapToGlobal(QPoint()));
+    QApplication::sendEvent(Tree(), &event);
+    EXPECT_EQ(offered, (QStringList{"&Copy Address", "Open in &Web Browser"}));
+    EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.12");
+}
+
+TEST_F(ParbexDlgTest, CtrlCInTheTreeCopiesTheSelectedUnitsAddress) {
+    DiscoverSix();
+    ClickItem(Detail(4, 0));
+    QApplication::clipboard()->clear();
+    QTest::keyClick(Tree(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.14");
+}
+
+// The program's own runner with the real file dialog, driven from inside its event loop as a user
+// would: reads the filters it offers, then types a name or cancels.
+struct ChooserRow {
+    const char* name;
+    const char* typed;  // nullptr: the user cancels
+    bool chosen;
+};
+
+class DialogRunnerFileChooserTest : public ::testing::TestWithParam<ChooserRow> {};
+
+TEST_P(DialogRunnerFileChooserTest, OffersAllFilesFirstThenWebFilesAndReturnsTheChosenPath) {
     QTemporaryDir folder;
     for (const char* name : {"README", "index.htm", "page.html", "app.js", "notes.txt"}) {
         QFile file(folder.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    // Qt takes a filter's patterns from its last pair of parentheses, separated by blanks.
+    QStringList offered;
+    QString initialFilter;
+    QStringList nameFilters;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        for (int i = 0; i < types->count(); ++i) offered << types->itemText(i);
+        initialFilter = dialog->selectedNameFilter();
+        nameFilters = dialog->nameFilters();
+        if (GetParam().typed == nullptr) {
+            dialog->reject();
+            return;
+        }
+        auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        fileName->setText(folder.filePath(QString::fromLatin1(GetParam().typed)));
+        QTest::keyClick(fileName, Qt::Key_Return);
+    });
+    const std::optional<QString> chosen = CurrentDialogRunner().ChooseUploadFile(nullptr);
+
+    EXPECT_EQ(offered, (QStringList{"All Files (*.*)", "Web Files (*.htm;*.html;*.js)"}));
+    EXPECT_EQ(initialFilter, "All Files (*.*)");
+    if (GetParam().chosen) {
+        EXPECT_EQ(chosen, std::optional<QString>(folder.filePath(QString::fromLatin1(GetParam().typed))));
+    } else {
+        EXPECT_EQ(chosen, std::nullopt);
+    }
+    // Qt takes a filter's patterns from its last pair of parentheses, separated by blanks: every
+    // file, dot or not, then the web files.
     const auto matching = [&folder](const QString& filter) {
         const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("\\(([^()]*)\\)$")).match(filter);
         const QStringList patterns = match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         return QDir(folder.path()).entryList(patterns, QDir::Files, QDir::Name);
     };
-    EXPECT_EQ(matching(UploadFileFilters().at(0)),
-              (QStringList{"README", "app.js", "index.htm", "notes.txt", "page.html"}));
-    EXPECT_EQ(matching(UploadFileFilters().at(1)), (QStringList{"app.js", "index.htm", "page.html"}));
+    ASSERT_EQ(nameFilters.size(), 2);
+    EXPECT_EQ(matching(nameFilters.at(0)), (QStringList{"README", "app.js", "index.htm", "notes.txt", "page.html"}));
+    EXPECT_EQ(matching(nameFilters.at(1)), (QStringList{"app.js", "index.htm", "page.html"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, DialogRunnerFileChooserTest,
+                         ::testing::Values(ChooserRow{"chosen", "index.htm", true},
+                                           ChooserRow{"a_file_without_a_dot", "README", true},
+                                           ChooserRow{"cancelled", nullptr, false}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(CParbexApp, RunsTheMainWindowModallyAndEndsWithTheOrdinaryExit) {
     ScriptedDialogs dialogs;

@@ -1,6 +1,10 @@
 // GoogleTest under a QApplication on the offscreen platform: widgets are built and driven
-// without a display.
+// without a display. Settings go to a folder of the run's own, emptied before each test, so that
+// no test reads or writes the user's real settings nor what another test left.
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,10 @@ void QuietMessageHandler(QtMsgType type, const QMessageLogContext& context, cons
     g_defaultHandler(type, context, message);
 }
 
+class FreshSettings final : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { QSettings().clear(); }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -24,7 +32,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     g_defaultHandler = qInstallMessageHandler(QuietMessageHandler);
+    QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir settingsFolder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshSettings);
     return RUN_ALL_TESTS();
 }

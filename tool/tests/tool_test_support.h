@@ -14,6 +14,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,12 +57,34 @@ inline void ShowActive(QWidget& window) {
 
 // Types keys one by one into whichever widget of window has the focus at each key, as a keyboard
 // does. The window's own focus widget is used, so this holds whichever window the platform
-// considers active.
+// considers active. Named keys stand in braces: {Left}, {Right}, {Backspace}, {Tab}, {Backtab},
+// {Paste} (Ctrl+V).
 inline void TypeKeys(QWidget& window, const char* keys) {
-    for (const char* key = keys; *key != '\0'; ++key) {
+    static const std::pair<std::string_view, std::pair<Qt::Key, Qt::KeyboardModifiers>> kNamedKeys[] = {
+        {"{Left}", {Qt::Key_Left, Qt::NoModifier}},
+        {"{Right}", {Qt::Key_Right, Qt::NoModifier}},
+        {"{Backspace}", {Qt::Key_Backspace, Qt::NoModifier}},
+        {"{Tab}", {Qt::Key_Tab, Qt::NoModifier}},
+        {"{Backtab}", {Qt::Key_Backtab, Qt::ShiftModifier}},
+        {"{Paste}", {Qt::Key_V, Qt::ControlModifier}},
+    };
+    for (std::string_view rest = keys; !rest.empty();) {
         QWidget* focus = window.window()->focusWidget();
         ASSERT_NE(focus, nullptr) << "no widget has the focus";
-        QTest::keyClick(focus, *key);
+        bool named = false;
+        for (const auto& [name, key] : kNamedKeys) {
+            if (rest.substr(0, name.size()) == name) {
+                QTest::keyClick(focus, key.first, key.second);
+                rest.remove_prefix(name.size());
+                named = true;
+                break;
+            }
+        }
+        if (!named) {
+            ASSERT_NE(rest.front(), '{') << "unknown key name in " << rest;
+            QTest::keyClick(focus, rest.front());
+            rest.remove_prefix(1);
+        }
     }
 }
 

@@ -1,0 +1,299 @@
+// What the user reads and reaches with the keyboard in the three dialogs, read from the widgets
+// themselves: every control's text, the mnemonics, the tab order, the window frame, and that no
+// text is cut or touches the dialog's edge at the default font and at 150% text scale.
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "about_dlg.h"
+#include "device_config_dlg.h"
+#include "dialog_units.h"
+#include "ipv4_address_edit.h"
+#include "library_binding.h"
+#include "parbex_dlg.h"
+#include "tool_test_support.h"
+
+namespace parbex {
+namespace {
+
+using testing::MakeRecord;
+
+enum class Dialog { MainWindow, DeviceConfiguration, About };
+
+const char* NameOf(Dialog dialog) {
+    switch (dialog) {
+    case Dialog::MainWindow:
+        return "main_window";
+    case Dialog::DeviceConfiguration:
+        return "device_configuration";
+    case Dialog::About:
+        break;
+    }
+    return "about";
+}
+
+class DialogControlsTest : public ::testing::Test {
+protected:
+    DialogControlsTest() : fake(FAKE_VARL_FULL), binding(FAKE_VARL_FULL) {}
+
+    // The dialog as the user meets it: the main window after a discovery of two units with a
+    // detail item selected, so that every command is enabled; Device Configuration on a unit
+    // with static addressing.
+    std::unique_ptr<QDialog> Make(Dialog dialog) {
+        switch (dialog) {
+        case Dialog::MainWindow: {
+            const std::vector<DeviceRecord> units{MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"),
+                                                  MakeRecord(0x1B3C4, 0, 0x0A4D000B, 0xFFFF0000, 0x0A4D0001, "QX-200")};
+            fake.State().discoverAnswers.push_back({1, 2, units});
+            auto window = std::make_unique<CParbexDlg>(binding);
+            window->OnDiscover();
+            auto* tree = window->findChild<QTreeWidget*>(QStringLiteral("deviceTree"));
+            tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(1));
+            return window;
+        }
+        case Dialog::DeviceConfiguration: {
+            auto config = std::make_unique<CDeviceConfigDlg>(
+                MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"), binding);
+            config->DoModal();  // the scripted runner only initialises it
+            return config;
+        }
+        case Dialog::About:
+            break;
+        }
+        return std::make_unique<CAboutDlg>();
+    }
+
+    testing::MessageRecorder boxes;
+    testing::ScriptedDialogs dialogs;
+    testing::FakeLibrary fake;
+    quorrel::LibraryBinding binding;
+};
+
+// The texts of a dialog's labels and buttons, in the order they were made (the template's).
+QStringList ControlTexts(const QWidget& dialog) {
+    QStringList texts;
+    for (const QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (const auto* label = qobject_cast<const QLabel*>(child)) texts << label->text();
+        if (const auto* button = qobject_cast<const QAbstractButton*>(child)) texts << button->text();
+    }
+    return texts;
+}
+
+// The control that holds the focus: an address field for any of its boxes.
+std::string FocusedControl(const QWidget& dialog) {
+    const QWidget* focus = dialog.focusWidget();
+    if (focus == nullptr) return "nothing";
+    if (const auto* field = qobject_cast<const Ipv4AddressEdit*>(focus->parentWidget())) {
+        return field->objectName().toStdString();
+    }
+    return focus->objectName().isEmpty() ? focus->metaObject()->className() : focus->objectName().toStdString();
+}
+
+struct TextsRow {
+    Dialog dialog;
+    const char* title;
+    QStringList texts;
+};
+
+class DialogTextsTest : public DialogControlsTest, public ::testing::WithParamInterface<TextsRow> {};
+
+TEST_P(DialogTextsTest, ShowsEveryTextLetterForLetter) {
+    const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), GetParam().title);
+    EXPECT_EQ(ControlTexts(*dialog), GetParam().texts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, DialogTextsTest,
+    ::testing::Values(TextsRow{Dialog::MainWindow,
+                               "Quorrel Config Tool",
+                               {"&Close", "&Discover", "&Configure...", "Devices on the network:", "&Upload File..."}},
+                      TextsRow{Dialog::DeviceConfiguration,
+                               "Device Configuration",
+                               {"&Save", "Cancel", "Chip name:", "Serial Number:", "DHCP:", "IP Address:", "Net mask:",
+                                "Gateway:", "Off", "On", "(hex)"}},
+                      TextsRow{Dialog::About,
+                               "About Parbex",
+                               {"Tamberlode", "Parbex (ver 1.0)", "Copyright (C) 2026 Tamberlode", "OK"}}),
+    [](const auto& info) { return NameOf(info.param.dialog); });
+
+// Alt with a button's underlined letter presses it. ("&Close" and "&Configure..." share theirs,
+// as in the template: Alt+C only moves the focus between them.)
+struct MnemonicRow {
+    const char* name;
+    Dialog dialog;
+    Qt::Key key;
+    const char* pressed;
+};
+
+class DialogMnemonicTest : public DialogControlsTest, public ::testing::WithParamInterface<MnemonicRow> {
+protected:
+    // Notes which buttons are pressed instead of running their commands, which would open dialogs
+    // and message boxes.
+    void NotePresses(QDialog& dialog) {
+        for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+            button->disconnect(SIGNAL(clicked(bool)));
+            QObject::connect(button, &QAbstractButton::clicked,
+                             [this, button] { pressed.push_back(button->objectName().toStdString()); });
+        }
+    }
+
+    std::vector<std::string> pressed;
+};
+
+TEST_P(DialogMnemonicTest, AltWithTheUnderlinedLetterPressesItsButton) {
+    const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
+    testing::ShowActive(*dialog);
+    NotePresses(*dialog);
+    QTest::keyClick(dialog.get(), GetParam().key, Qt::AltModifier);
+    // A button pressed from the keyboard shows itself pressed for a moment before it acts.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !pressed.empty(); }, 2000));
+    EXPECT_EQ(pressed, std::vector<std::string>{GetParam().pressed});
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DialogMnemonicTest,
+                         ::testing::Values(MnemonicRow{"discover", Dialog::MainWindow, Qt::Key_D, "discoverButton"},
+                                           MnemonicRow{"upload_file", Dialog::MainWindow, Qt::Key_U, "uploadButton"},
+                                           MnemonicRow{"save", Dialog::DeviceConfiguration, Qt::Key_S, "saveButton"}),
+                         [](const auto& info) { return info.param.name; });
+
+// Tab from the first control visits every control once in the template's order and comes back;
+// Shift+Tab walks the same way back. An address field is one stop.
+struct TabOrderRow {
+    Dialog dialog;
+    std::vector<std::string> stops;
+};
+
+class DialogTabOrderTest : public DialogControlsTest, public ::testing::WithParamInterface<TabOrderRow> {};
+
+TEST_P(DialogTabOrderTest, FollowsTheTemplateBothWays) {
+    const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
+    testing::ShowActive(*dialog);
+    const std::vector<std::string>& stops = GetParam().stops;
+    dialog->findChild<QWidget*>(QString::fromStdString(stops.front()))->setFocus(Qt::TabFocusReason);
+
+    std::vector<std::string> forward{FocusedControl(*dialog)};
+    for (std::size_t i = 0; i < stops.size(); ++i) {
+        testing::TypeKeys(*dialog, "{Tab}");
+        forward.push_back(FocusedControl(*dialog));
+    }
+    std::vector<std::string> expected = stops;
+    expected.push_back(stops.front());
+    EXPECT_EQ(forward, expected);
+
+    std::vector<std::string> backward{FocusedControl(*dialog)};
+    for (std::size_t i = 0; i < stops.size(); ++i) {
+        testing::TypeKeys(*dialog, "{Backtab}");
+        backward.push_back(FocusedControl(*dialog));
+    }
+    std::reverse(expected.begin(), expected.end());
+    EXPECT_EQ(backward, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, DialogTabOrderTest,
+    ::testing::Values(TabOrderRow{Dialog::MainWindow,
+                                  {"closeButton", "deviceTree", "discoverButton", "configureButton", "uploadButton"}},
+                      TabOrderRow{Dialog::DeviceConfiguration,
+                                  {"saveButton", "cancelButton", "serialEdit", "chipNameEdit", "ipAddress", "ipNetMask",
+                                   "ipGateway", "dhcpOff"}}),
+    [](const auto& info) { return NameOf(info.param.dialog); });
+
+TEST_F(DialogControlsTest, AddressFieldsAreNamedAfterTheirLabelsForAssistiveTechnology) {
+    const std::unique_ptr<QDialog> dialog = Make(Dialog::DeviceConfiguration);
+    const std::pair<const char*, const char*> fields[] = {
+        {"ipAddress", "IP Address"}, {"ipNetMask", "Net mask"}, {"ipGateway", "Gateway"}};
+    for (const auto& [name, label] : fields) {
+        auto* field = dialog->findChild<Ipv4AddressEdit*>(QString::fromLatin1(name));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name).toStdString(), label);
+        for (int i = 0; i < 4; ++i) {
+            QAccessibleInterface* box = QAccessible::queryAccessibleInterface(field->Box(i));
+            EXPECT_EQ(box->text(QAccessible::Name).toStdString(), label);
+            EXPECT_EQ(box->text(QAccessible::Description), QStringLiteral("%1, part %2 of 4").arg(label).arg(i + 1));
+        }
+    }
+    // The read-only fields take their names from their labels.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog->findChild<QLineEdit*>(QStringLiteral("serialEdit")))
+                  ->text(QAccessible::Name),
+              "Serial Number:");
+}
+
+struct FrameRow {
+    Dialog dialog;
+    bool resizable;
+};
+
+class DialogFrameTest : public DialogControlsTest, public ::testing::WithParamInterface<FrameRow> {};
+
+TEST_P(DialogFrameTest, OnlyTheMainWindowCanBeMinimisedMaximisedOrResized) {
+    const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_EQ(flags.testFlag(Qt::WindowMinimizeButtonHint), GetParam().resizable);
+    EXPECT_EQ(flags.testFlag(Qt::WindowMaximizeButtonHint), GetParam().resizable);
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(dialog->minimumSize() != dialog->maximumSize(), GetParam().resizable);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, DialogFrameTest,
+                         ::testing::Values(FrameRow{Dialog::MainWindow, true},
+                                           FrameRow{Dialog::DeviceConfiguration, false},
+                                           FrameRow{Dialog::About, false}),
+                         [](const auto& info) { return NameOf(info.param.dialog); });
+
+struct FitRow {
+    Dialog dialog;
+    double textScale;
+};
+
+class DialogFitTest : public DialogControlsTest, public ::testing::WithParamInterface<FitRow> {
+protected:
+    void SetUp() override {
+        QFont scaled = m_previousFont;
+        scaled.setPointSizeF(m_previousFont.pointSizeF() * GetParam().textScale);
+        QApplication::setFont(scaled);
+    }
+    void TearDown() override { QApplication::setFont(m_previousFont); }
+
+private:
+    QFont m_previousFont = QApplication::font();
+};
+
+// Each label and button is as wide as its text needs, and keeps the template's narrowest margin,
+// four dialog units, from the dialog's edges.
+TEST_P(DialogFitTest, NoTextIsCutOrTouchesTheEdge) {
+    const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
+    const int margin = DialogUnits(dialog->font()).X(4);
+    for (const QWidget* child : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<const QLabel*>(child) == nullptr && qobject_cast<const QAbstractButton*>(child) == nullptr) {
+            continue;
+        }
+        const QRect place = child->geometry();
+        const std::string text = child->property("text").toString().toStdString();
+        EXPECT_GE(place.width(), child->sizeHint().width()) << text << " is cut";
+        EXPECT_GE(place.left(), margin) << text << " touches the left edge";
+        EXPECT_LE(place.right(), dialog->width() - 1 - margin) << text << " touches the right edge";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, DialogFitTest,
+                         ::testing::Values(FitRow{Dialog::MainWindow, 1.0}, FitRow{Dialog::MainWindow, 1.5},
+                                           FitRow{Dialog::DeviceConfiguration, 1.0},
+                                           FitRow{Dialog::DeviceConfiguration, 1.5}, FitRow{Dialog::About, 1.0},
+                                           FitRow{Dialog::About, 1.5}),
+                         [](const auto& info) {
+                             return std::string(NameOf(info.param.dialog)) +
+                                    (info.param.textScale == 1.0 ? "_default_font" : "_text_at_150_percent");
+                         });
+
+}  // namespace
+}  // namespace parbex
