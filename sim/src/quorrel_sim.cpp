@@ -153,7 +153,7 @@ public:
 
     void SendDue(int fd) {
         const auto now = Clock::now();
-        // An idle link saves up no time: a burst starts now, not in the past.
+        // An idle (or late) link saves up no more than the slack.
         if (linkFreeAt_ + kLinkSlack < now) linkFreeAt_ = now - kLinkSlack;
         while (!pending_.empty() && pending_.begin()->first.first <= now && linkFreeAt_ <= now) {
             const PendingDatagram& datagram = pending_.begin()->second;
@@ -183,8 +183,8 @@ private:
         for (const sim::ExtraDatagram& extra : table_.extras) Schedule(extra.delayMs, 0, extra.bytes, requester);
     }
 
-    // A wake-up from the poll comes this late at most, and the link may send what fell due
-    // meanwhile at once: paced on average, in steps no longer than this.
+    // The link sends at once what it could have sent in this much time before now, no more: a
+    // late wake-up catches up that far, and a burst never runs further ahead of a gigabit link.
     static constexpr std::chrono::microseconds kLinkSlack{20};
 
     sim::UnitTable table_;
