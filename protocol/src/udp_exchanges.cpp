@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 
@@ -65,14 +66,16 @@ Status Broadcast(Exchange& exchange, const char* bytes, std::size_t length) {
         const SocketResult sent = exchange.socket.SendBroadcast(bytes, length, kUnitPort, &via);
         if (sent.ok()) {
             anySent = true;
-            trace.Line("sent %zu bytes to 255.255.255.255:%u on %s from %s", length, kUnitPort, via.name.c_str(),
-                       AddressText(via.address).text);
         } else {
             lastFailure = sent;
-            if (trace.on()) {
-                const std::string what = "sending on " + via.name + " from " + AddressText(via.address).text;
-                TraceFailure(trace, what.c_str(), sent);
-            }
+        }
+        if (!trace.on()) continue;
+        const AddressText source(via.address);
+        if (sent.ok()) {
+            trace.Line("sent %zu bytes to 255.255.255.255:%u on %s from %s", length, kUnitPort, via.name.c_str(),
+                       source.text);
+        } else {
+            TraceFailure(trace, ("sending on " + via.name + " from " + source.text).c_str(), sent);
         }
     }
     return anySent ? Status() : Status::SocketFailure(text::kCouldNotSendMessage, lastFailure.error);
