@@ -14,6 +14,16 @@
  *   may be null. The longest last-error text is 76 characters.
  * - Calls must not overlap: the last-error text is one value for the whole process.
  * - Every call blocks its thread: discovery for the whole time-out, an upload for the transfer.
+ * - Discovery, get-config and set-config send their datagram to 255.255.255.255 port 8001 once
+ *   out of every IPv4 interface that is up, running, broadcast-capable and not loopback, with
+ *   that interface's address as the source; where none qualifies, once by the routing table.
+ *   They fail to send only when every send failed. Each call reads two environment variables:
+ *   - VARL_INTERFACES: interface names separated by commas or blanks ("eth0,wlan0"); the sends
+ *     go out of those only. Names no interface has are ignored; when none of them can carry a
+ *     broadcast the call fails. Unset or empty: every interface.
+ *   - VARL_TRACE=1: one line on standard error for each datagram sent (interface, source
+ *     address, length) and received (sender, length, text), and for each interface left out and
+ *     why. Unset, the library writes nothing to standard error.
  */
 #ifndef VARL_H
 #define VARL_H
@@ -59,7 +69,8 @@ VARL_STATIC_ASSERT(offsetof(DeviceRecord, chipName) == 20, "chipName at offset 2
 
 /* ---- Administration ---- */
 
-/* Broadcasts a discovery request and collects replies for timeoutMs milliseconds.
+/* Broadcasts a discovery request and collects replies for timeoutMs milliseconds of counted
+ * time: each receive attempt that finds nothing counts 20 ms, and replies are read as they come.
  * *count holds the capacity of records on entry and the number of distinct units that answered
  * on a true result, which may exceed the capacity; the first units to answer are copied in order
  * of answer. records may be null to count only. */

@@ -1,9 +1,11 @@
 // The UDP socket of one exchange, as an interface so tests can script it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
+#include "network_interfaces.h"
 #include "socket_errors.h"
 
 namespace varl {
@@ -13,6 +15,12 @@ namespace varl {
 struct SocketResult {
     int error = kWsaNoError;
     std::size_t bytes = 0;
+    // For a receive that succeeded: the sender's address (first octet in the most significant
+    // byte) and port.
+    uint32_t peerAddress = 0;
+    uint16_t peerPort = 0;
+    // The system's error number behind error, for the trace; 0 when there is none.
+    int systemError = 0;
 
     bool ok() const noexcept { return error == kWsaNoError; }
 };
@@ -27,12 +35,22 @@ public:
     // Sets SO_BROADCAST to the 4-byte integer 1. Fails with WSAENOTSOCK when no socket was created.
     virtual SocketResult EnableBroadcast() = 0;
 
-    // Sends length bytes to the limited broadcast address 255.255.255.255 at port.
-    virtual SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port) = 0;
+    // Sends length bytes to the limited broadcast address 255.255.255.255 at port: out of via with
+    // via's address as the source, or, with via null, by the interface the routing table picks.
+    virtual SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port,
+                                       const NetworkInterface* via) = 0;
 
     // Takes one queued datagram from any sender into buffer. Fails with WSAEWOULDBLOCK when none is
     // queued, WSAEMSGSIZE when it was longer than size (it is then discarded), or another error.
     virtual SocketResult ReceiveFrom(char* buffer, std::size_t size) = 0;
+
+    // Blocks until a datagram may be queued or timeout has passed; false when the time passed.
+    // True promises nothing: the receive that follows tells. The real socket does not block
+    // shortly after taking a datagram, when the next of a burst is likely close behind.
+    virtual bool WaitReadable(std::chrono::nanoseconds timeout) = 0;
+
+    // How many datagrams the kernel dropped for want of room in the socket's receive buffer.
+    virtual uint32_t DroppedDatagrams() = 0;
 
     // Releases the socket; closing twice, or a socket never created, is harmless.
     virtual void Close() = 0;
@@ -48,12 +66,19 @@ public:
 
     SocketResult Create() override;
     SocketResult EnableBroadcast() override;
-    SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port) override;
+    SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port,
+                               const NetworkInterface* via) override;
     SocketResult ReceiveFrom(char* buffer, std::size_t size) override;
+    bool WaitReadable(std::chrono::nanoseconds timeout) override;
+    uint32_t DroppedDatagrams() override;
     void Close() override;
 
 private:
     int fd_ = -1;
+    // When the last datagram was taken: shortly after one, a wait reads the socket again at once.
+    std::chrono::steady_clock::time_point lastDatagramAt_{};
+    // The kernel's count of drops as SO_RXQ_OVFL stamped it on the last datagram received.
+    uint32_t droppedBeforeLast_ = 0;
 };
 
 }  // namespace varl

@@ -19,6 +19,8 @@ inline constexpr char kCouldNotCreateSocket[] = "Communications error. Could not
 inline constexpr char kCouldNotSetOptions[] = "Communications error. Could not set socket options.";
 inline constexpr char kCouldNotSendMessage[] = "Communications error. Could not send message.";
 inline constexpr char kReceiveError[] = "Communications error. Receive error.";
+// VARL_INTERFACES named interfaces to send on, and none of them can carry a broadcast.
+inline constexpr char kNoUsableInterface[] = "Communications error. VARL_INTERFACES names no usable interface.";
 
 // The FTP upload.
 inline constexpr char kNoLocalPath[] = "File upload error. No local file path given.";
@@ -40,7 +42,7 @@ constexpr bool AllFit(std::initializer_list<std::string_view> texts, std::size_t
     }
     return true;
 }
-static_assert(AllFit({kNullCount, kNullRecord, kNoLocalPath, kNoRemoteName, kNameNot83, kControlCharacter,
+static_assert(AllFit({kNullCount, kNullRecord, kNoUsableInterface, kNoLocalPath, kNoRemoteName, kNameNot83, kControlCharacter,
                       kCouldNotSetConnectionOption, kCouldNotOpenConnection, kCouldNotSendFile, kOutOfMemory,
                       kUnexpectedFailure},
                      0));

@@ -1,5 +1,5 @@
-// Waiting between receive attempts, and the monotonic clock of the runaway guard, as an interface
-// so tests count waits and move time without sleeping.
+// The monotonic clock that schedules the receive attempts and guards against endless exchanges,
+// as an interface so tests move time without sleeping.
 #pragma once
 
 #include <chrono>
@@ -10,16 +10,11 @@ class PollClock {
 public:
     virtual ~PollClock() = default;
 
-    // Blocks the calling thread for duration.
-    virtual void Wait(std::chrono::milliseconds duration) = 0;
-
-    // Monotonic time; only the guard against endless discoveries reads it.
     virtual std::chrono::steady_clock::time_point Now() = 0;
 };
 
 class SteadyPollClock final : public PollClock {
 public:
-    void Wait(std::chrono::milliseconds duration) override;
     std::chrono::steady_clock::time_point Now() override;
 };
 

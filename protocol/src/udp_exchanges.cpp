@@ -1,9 +1,10 @@
 #include "udp_exchanges.h"
 
 #include <algorithm>
-#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 
@@ -12,6 +13,8 @@
 
 namespace varl {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Closes the exchange's socket however the exchange ends.
 class SocketCloser {
@@ -25,16 +28,64 @@ private:
     DatagramSocket& socket_;
 };
 
-// The request is built in the exchange's receive buffer with a terminating zero, which is not sent.
-SocketResult SendDiscoverRequest(DatagramSocket& socket, MessageBuffer& buffer) {
-    std::memcpy(buffer.data(), kDiscoverRequest.data(), kDiscoverRequest.size());
-    buffer[kDiscoverRequest.size()] = '\0';
-    return socket.SendBroadcast(buffer.data(), kDiscoverRequest.size(), kUnitPort);
-}
-
 // Success for a step that succeeded, else the failure read as "MESSAGE (NAME)".
 Status Checked(const SocketResult& step, const char* message) {
     return step.ok() ? Status() : Status::SocketFailure(message, step.error);
+}
+
+// "WSAENETDOWN (Network is down)" for the trace: the name the last-error text would carry and
+// what the system said.
+void TraceFailure(const Trace& trace, const char* what, const SocketResult& failure) {
+    if (!trace.on()) return;
+    const std::string_view name = SocketErrorName(failure.error);
+    trace.Line("%s failed: %.*s%s%s%s", what, static_cast<int>(name.size()), name.data(),
+               failure.systemError != 0 ? " (" : "", failure.systemError != 0 ? std::strerror(failure.systemError) : "",
+               failure.systemError != 0 ? ")" : "");
+}
+
+// Sends the datagram once out of every interface that can carry it, or, where none can, once by
+// the interface the routing table picks. Fails only when every send failed, with the error of
+// the last.
+Status Broadcast(Exchange& exchange, const char* bytes, std::size_t length) {
+    const Trace& trace = exchange.settings.trace;
+    const InterfaceChoice choice = ChooseInterfaces(exchange.interfaces.List(), exchange.settings.interfaces, trace);
+    if (choice.wantedNoneUsable) return Status::Failure(text::kNoUsableInterface);
+    if (choice.chosen.empty()) {
+        const SocketResult sent = exchange.socket.SendBroadcast(bytes, length, kUnitPort, nullptr);
+        if (sent.ok()) {
+            trace.Line("sent %zu bytes to 255.255.255.255:%u by the routing table (no interface qualifies)", length,
+                       kUnitPort);
+        } else {
+            TraceFailure(trace, "sending by the routing table", sent);
+        }
+        return Checked(sent, text::kCouldNotSendMessage);
+    }
+    bool anySent = false;
+    SocketResult lastFailure;
+    for (const NetworkInterface& via : choice.chosen) {
+        const SocketResult sent = exchange.socket.SendBroadcast(bytes, length, kUnitPort, &via);
+        if (sent.ok()) {
+            anySent = true;
+        } else {
+            lastFailure = sent;
+        }
+        if (!trace.on()) continue;
+        const AddressText source(via.address);
+        if (sent.ok()) {
+            trace.Line("sent %zu bytes to 255.255.255.255:%u on %s from %s", length, kUnitPort, via.name.c_str(),
+                       source.text);
+        } else {
+            TraceFailure(trace, ("sending on " + via.name + " from " + source.text).c_str(), sent);
+        }
+    }
+    return anySent ? Status() : Status::SocketFailure(text::kCouldNotSendMessage, lastFailure.error);
+}
+
+// The request is built in the exchange's receive buffer with a terminating zero, which is not sent.
+Status BroadcastDiscoverRequest(Exchange& exchange, MessageBuffer& buffer) {
+    std::memcpy(buffer.data(), kDiscoverRequest.data(), kDiscoverRequest.size());
+    buffer[kDiscoverRequest.size()] = '\0';
+    return Broadcast(exchange, buffer.data(), kDiscoverRequest.size());
 }
 
 // Counted time is the normal end of every exchange, but it stands still while datagrams keep
@@ -46,42 +97,81 @@ std::chrono::milliseconds RunawayLimit(uint32_t timeoutMs) {
 
 }  // namespace
 
-SocketResult ReceivePolled(DatagramSocket& socket, PollClock& clock, char* buffer, std::size_t size,
-                           uint32_t& budgetMs) {
+CallSettings CallSettings::FromEnvironment() {
+    const char* interfaces = std::getenv("VARL_INTERFACES");
+    return {interfaces != nullptr ? interfaces : "", Trace::FromEnvironment()};
+}
+
+PollingReceiver::~PollingReceiver() {
+    ExchangeTally& tally = exchange_.tally;
+    tally.droppedByKernel = exchange_.socket.DroppedDatagrams();
+    exchange_.settings.trace.Line("received %u datagrams in %u attempts and %u waits of 20 ms; the kernel dropped %u",
+                                  tally.datagrams, tally.attempts, tally.waits, tally.droppedByKernel);
+}
+
+SocketResult PollingReceiver::Poll(char* buffer, std::size_t size, uint32_t& budgetMs) {
     // 64 bits, so that a budget near 2^32 cannot wrap the count and never be reached.
     uint64_t counted = 0;
-    SocketResult received;
     for (;;) {
-        received = socket.ReceiveFrom(buffer, size);
-        if (received.error != kWsaEWouldBlock) break;
-        counted += kPollStepMs;
-        if (counted >= budgetMs) break;
-        clock.Wait(std::chrono::milliseconds(kPollStepMs));
+        SocketResult received = TakeArrivalBefore(nextAttempt_, buffer, size);
+        if (received.error == kWsaEWouldBlock) {
+            ++exchange_.tally.attempts;
+            received = Receive(buffer, size);
+            if (received.error == kWsaEWouldBlock) {
+                counted += kPollStepMs;
+                if (counted < budgetMs) {
+                    ++exchange_.tally.waits;
+                    nextAttempt_ = exchange_.clock.Now() + std::chrono::milliseconds(kPollStepMs);
+                    continue;
+                }
+            }
+        }
+        budgetMs = static_cast<uint32_t>(std::min<uint64_t>(counted, std::numeric_limits<uint32_t>::max()));
+        return received;
     }
-    budgetMs = static_cast<uint32_t>(std::min<uint64_t>(counted, std::numeric_limits<uint32_t>::max()));
+}
+
+SocketResult PollingReceiver::TakeArrivalBefore(Clock::time_point deadline, char* buffer, std::size_t size) {
+    for (;;) {
+        const Clock::time_point now = exchange_.clock.Now();
+        if (now >= deadline) return {kWsaEWouldBlock};
+        if (!exchange_.socket.WaitReadable(deadline - now)) continue;
+        const SocketResult received = Receive(buffer, size);
+        if (received.error != kWsaEWouldBlock) return received;
+    }
+}
+
+SocketResult PollingReceiver::Receive(char* buffer, std::size_t size) {
+    const SocketResult received = exchange_.socket.ReceiveFrom(buffer, size);
+    if (received.ok()) {
+        ++exchange_.tally.datagrams;
+        exchange_.settings.trace.Received(received.peerAddress, received.peerPort, buffer, received.bytes);
+    } else if (received.error != kWsaEWouldBlock) {
+        TraceFailure(exchange_.settings.trace, "receiving", received);
+    }
     return received;
 }
 
-Status DiscoverUnits(DatagramSocket& socket, PollClock& clock, uint32_t* count, DeviceRecord* records,
-                     uint32_t timeoutMs) {
+Status DiscoverUnits(Exchange& exchange, uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
     if (count == nullptr) return Status::Failure(text::kNullCount);
+    exchange.settings.trace.Line("discovery, time-out %u ms", timeoutMs);
+    DatagramSocket& socket = exchange.socket;
     SocketCloser closer(socket);
     if (Status status = Checked(socket.Create(), text::kCouldNotCreateSocket); !status.ok()) return status;
     if (Status status = Checked(socket.EnableBroadcast(), text::kCouldNotSetOptions); !status.ok()) return status;
     MessageBuffer buffer{};
-    if (Status status = Checked(SendDiscoverRequest(socket, buffer), text::kCouldNotSendMessage); !status.ok()) {
-        return status;
-    }
+    if (Status status = BroadcastDiscoverRequest(exchange, buffer); !status.ok()) return status;
 
     const uint32_t capacity = *count;
     *count = 0;
     std::unordered_set<uint32_t> seenSerials;
     uint64_t countedTotal = 0;
-    const auto started = clock.Now();
+    const auto started = exchange.clock.Now();
     const auto runawayLimit = RunawayLimit(timeoutMs);
+    PollingReceiver receiver(exchange);
     do {
         uint32_t counted = kDiscoveryPollBudgetMs;
-        const SocketResult received = ReceivePolled(socket, clock, buffer.data(), buffer.size(), counted);
+        const SocketResult received = receiver.Poll(buffer.data(), buffer.size(), counted);
         if (received.ok()) {
             // Each reply starts from a zeroed record, and a datagram without a serial is no unit.
             DeviceRecord reply;
@@ -95,27 +185,28 @@ Status DiscoverUnits(DatagramSocket& socket, PollClock& clock, uint32_t* count, 
         }
         // A poll that delivered a datagram counts only the attempts before it.
         countedTotal += counted;
-    } while (countedTotal < timeoutMs && clock.Now() - started <= runawayLimit);
+    } while (countedTotal < timeoutMs && exchange.clock.Now() - started <= runawayLimit);
     return {};
 }
 
-Status GetFirstConfig(DatagramSocket& socket, PollClock& clock, DeviceRecord* record, uint32_t timeoutMs) {
+Status GetFirstConfig(Exchange& exchange, DeviceRecord* record, uint32_t timeoutMs) {
     if (record == nullptr) return Status::Failure(text::kNullRecord);
+    exchange.settings.trace.Line("get-config, time-out %u ms", timeoutMs);
+    DatagramSocket& socket = exchange.socket;
     SocketCloser closer(socket);
     // Creation is not tested here: a socket that was not created fails the option with WSAENOTSOCK.
     socket.Create();
     if (Status status = Checked(socket.EnableBroadcast(), text::kCouldNotSetOptions); !status.ok()) return status;
     MessageBuffer buffer{};
-    if (Status status = Checked(SendDiscoverRequest(socket, buffer), text::kCouldNotSendMessage); !status.ok()) {
-        return status;
-    }
+    if (Status status = BroadcastDiscoverRequest(exchange, buffer); !status.ok()) return status;
 
     uint32_t remaining = timeoutMs;
-    const auto started = clock.Now();
+    const auto started = exchange.clock.Now();
     const auto runawayLimit = RunawayLimit(timeoutMs);
+    PollingReceiver receiver(exchange);
     for (;;) {
         uint32_t counted = remaining;
-        const SocketResult received = ReceivePolled(socket, clock, buffer.data(), buffer.size(), counted);
+        const SocketResult received = receiver.Poll(buffer.data(), buffer.size(), counted);
         // Nothing arrived within the time-out: success, with the record as it was.
         if (received.error == kWsaEWouldBlock) return {};
         if (!received.ok()) return Status::SocketFailure(text::kReceiveError, received.error);
@@ -124,39 +215,50 @@ Status GetFirstConfig(DatagramSocket& socket, PollClock& clock, DeviceRecord* re
             *record = reply;
             return {};
         }
-        // Not a unit's reply: listen on for the rest of the time-out. A datagram found on attempt
-        // k counts 20 * (k - 1), always less than the allowance, so this cannot wrap.
+        // Not a unit's reply: listen on for the rest of the time-out. A datagram after k attempts
+        // that found nothing counts 20 * k, always less than the allowance, so this cannot wrap.
         remaining -= counted;
-        if (clock.Now() - started > runawayLimit) return {};
+        if (exchange.clock.Now() - started > runawayLimit) return {};
     }
 }
 
-Status SendSetConfig(DatagramSocket& socket, const DeviceRecord* record) {
+Status SendSetConfig(Exchange& exchange, const DeviceRecord* record) {
     if (record == nullptr) return Status::Failure(text::kNullRecord);
+    exchange.settings.trace.Line("set-config for serial %X", record->serial);
+    DatagramSocket& socket = exchange.socket;
     SocketCloser closer(socket);
     // Creation is not tested here: a socket that was not created fails the option with WSAENOTSOCK.
     socket.Create();
     if (Status status = Checked(socket.EnableBroadcast(), text::kCouldNotSetOptions); !status.ok()) return status;
     MessageBuffer buffer{};
     const std::size_t length = FormatSetConfig(buffer, *record);
-    return Checked(socket.SendBroadcast(buffer.data(), length, kUnitPort), text::kCouldNotSendMessage);
+    return Broadcast(exchange, buffer.data(), length);
 }
 
-Status DiscoverUnits(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
+namespace {
+
+// Runs an exchange on the system's socket, clock and interfaces with the environment's settings.
+template <typename Run>
+Status OnTheSystem(Run&& run) {
     PosixDatagramSocket socket;
     SteadyPollClock clock;
-    return DiscoverUnits(socket, clock, count, records, timeoutMs);
+    SystemInterfaceList interfaces;
+    Exchange exchange{socket, clock, interfaces, CallSettings::FromEnvironment(), {}};
+    return run(exchange);
+}
+
+}  // namespace
+
+Status DiscoverUnits(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
+    return OnTheSystem([&](Exchange& exchange) { return DiscoverUnits(exchange, count, records, timeoutMs); });
 }
 
 Status GetFirstConfig(DeviceRecord* record, uint32_t timeoutMs) {
-    PosixDatagramSocket socket;
-    SteadyPollClock clock;
-    return GetFirstConfig(socket, clock, record, timeoutMs);
+    return OnTheSystem([&](Exchange& exchange) { return GetFirstConfig(exchange, record, timeoutMs); });
 }
 
 Status SendSetConfig(const DeviceRecord* record) {
-    PosixDatagramSocket socket;
-    return SendSetConfig(socket, record);
+    return OnTheSystem([&](Exchange& exchange) { return SendSetConfig(exchange, record); });
 }
 
 }  // namespace varl

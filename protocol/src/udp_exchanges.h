@@ -1,50 +1,107 @@
 // The three UDP exchanges with the units: discovery, get-config and set-config. Each creates its
-// own socket, broadcasts to port 8001 and closes the socket before it returns, on every path. A
-// failure comes back as a Status; the exports turn it into the last-error text.
+// own socket, broadcasts to port 8001 out of every interface that can carry it and closes the
+// socket before it returns, on every path. A failure comes back as a Status; the exports turn it
+// into the last-error text.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "datagram_socket.h"
+#include "network_interfaces.h"
 #include "poll_clock.h"
 #include "status.h"
+#include "trace.h"
 #include "varl.h"
 
 namespace varl {
 
 // Every message goes to this port at 255.255.255.255.
 inline constexpr uint16_t kUnitPort = 8001;
-// Each receive attempt that finds nothing counts this many milliseconds, and the same time is
-// waited before the next attempt. Waiting is counted, not measured.
+// Each receive attempt that finds nothing counts this many milliseconds, and the next attempt of
+// the same poll is due this long after it. Waiting is counted, not measured.
 inline constexpr uint32_t kPollStepMs = 20;
 // One discovery poll: three attempts, two waits, 60 ms counted when nothing arrives.
 inline constexpr uint32_t kDiscoveryPollBudgetMs = 50;
 
-// Receives one datagram, trying again after each wait while nothing is queued, until the counted
-// time reaches budgetMs (at least one attempt). budgetMs is the allowance on entry and the counted
-// time on return: 20 per attempt that found nothing. Gives the datagram's length, or WSAEWOULDBLOCK
-// when nothing arrived, or the error of the failed receive.
-SocketResult ReceivePolled(DatagramSocket& socket, PollClock& clock, char* buffer, std::size_t size,
-                           uint32_t& budgetMs);
+// What the environment asks of one call, read once at its start.
+struct CallSettings {
+    // VARL_INTERFACES: the interfaces to send on, names separated by commas or blanks; empty for
+    // every interface. Points into the environment.
+    std::string_view interfaces;
+    // VARL_TRACE.
+    Trace trace;
+
+    static CallSettings FromEnvironment();
+};
+
+// What an exchange did, for the trace's last line and for measurements.
+struct ExchangeTally {
+    uint32_t attempts = 0;   // receive attempts on the schedule
+    uint32_t waits = 0;      // 20 ms waits the schedule put between two attempts
+    uint32_t datagrams = 0;  // datagrams received, by attempts or during waits
+    uint32_t droppedByKernel = 0;
+};
+
+// Everything one exchange runs on besides its arguments: the socket, the clock and the interfaces
+// (the system's, or scripted stand-ins in tests), and the call's settings. The exchange fills in
+// the tally.
+struct Exchange {
+    DatagramSocket& socket;
+    PollClock& clock;
+    InterfaceList& interfaces;
+    CallSettings settings;
+    ExchangeTally tally;
+};
+
+// Receives on the exchange's schedule. Within a poll, receive attempts follow one another 20 ms
+// apart while they find nothing, each that finds nothing counting 20, until the count reaches the
+// poll's budget (at least one attempt; no wait follows the last). Between two attempts it does
+// not sleep blindly but waits on the socket: a datagram that arrives is taken at once and ends the
+// poll as the next attempt would have, counting the attempts before it that found nothing. The
+// next attempt is still made when it was due, not earlier: a poll that starts before then takes
+// every datagram that arrives meanwhile at once, counting nothing. With no datagram this is the
+// schedule of sleeping 20 ms between attempts, to the attempt.
+class PollingReceiver {
+public:
+    explicit PollingReceiver(Exchange& exchange) : exchange_(exchange) {}
+    // Notes the kernel's drops in the tally and traces a summary of the receiving.
+    ~PollingReceiver();
+    PollingReceiver(const PollingReceiver&) = delete;
+    PollingReceiver& operator=(const PollingReceiver&) = delete;
+
+    // One poll into buffer. budgetMs is the allowance on entry and the counted time on return.
+    // Gives the datagram's length, or WSAEWOULDBLOCK when nothing arrived, or the error of the
+    // failed receive.
+    SocketResult Poll(char* buffer, std::size_t size, uint32_t& budgetMs);
+
+private:
+    // Takes the first datagram that arrives before deadline; WSAEWOULDBLOCK once it has passed.
+    SocketResult TakeArrivalBefore(std::chrono::steady_clock::time_point deadline, char* buffer, std::size_t size);
+    SocketResult Receive(char* buffer, std::size_t size);
+
+    Exchange& exchange_;
+    std::chrono::steady_clock::time_point nextAttempt_ = std::chrono::steady_clock::time_point::min();
+};
 
 // Broadcasts the discovery request and collects replies until the counted time reaches timeoutMs.
 // *count is the capacity of records on entry and the number of distinct serials seen on return,
 // which may exceed the capacity; the first units to answer are copied in order of answer, and
 // records may be null. Should replies arrive without pause, a guard on the monotonic clock ends
 // the collection (successfully) once twice the time-out plus one second has passed.
-Status DiscoverUnits(DatagramSocket& socket, PollClock& clock, uint32_t* count, DeviceRecord* records,
-                     uint32_t timeoutMs);
+Status DiscoverUnits(Exchange& exchange, uint32_t* count, DeviceRecord* records, uint32_t timeoutMs);
 
 // Broadcasts the discovery request and reads the first unit's reply that arrives within timeoutMs
 // into *record. Succeeds with the record untouched when none arrives.
-Status GetFirstConfig(DatagramSocket& socket, PollClock& clock, DeviceRecord* record,
-                      uint32_t timeoutMs);
+Status GetFirstConfig(Exchange& exchange, DeviceRecord* record, uint32_t timeoutMs);
 
-// Broadcasts the set-configuration message for *record once; awaits no answer.
-Status SendSetConfig(DatagramSocket& socket, const DeviceRecord* record);
+// Broadcasts the set-configuration message for *record once out of each interface; awaits no answer.
+Status SendSetConfig(Exchange& exchange, const DeviceRecord* record);
 
-// The same over a real socket and the steady clock: what the exports call.
+// The same over a real socket, the steady clock, the system's interfaces and the environment's
+// settings: what the exports call.
 Status DiscoverUnits(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs);
 Status GetFirstConfig(DeviceRecord* record, uint32_t timeoutMs);
 Status SendSetConfig(const DeviceRecord* record);

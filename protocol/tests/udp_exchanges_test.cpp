@@ -21,7 +21,9 @@ using testing::FakePollClock;
 using testing::FilledRecord;
 using testing::MakeRecord;
 using testing::ScriptedReceive;
+using testing::ScriptedInterfaces;
 using testing::ScriptedSocket;
+using testing::TraceCapture;
 using testing::TextOf;
 
 const auto kRowName = [](const auto& info) { return std::string(info.param.name); };
@@ -45,8 +47,11 @@ protected:
         for (const std::string& datagram : datagrams) socket.script.push_back(ScriptedReceive::Datagram(datagram));
     }
 
-    ScriptedSocket socket;
     FakePollClock clock;
+    ScriptedSocket socket{clock};
+    // None qualifies unless a test adds some: one plain send, as on a host without interfaces.
+    ScriptedInterfaces interfaces;
+    Exchange exchange{socket, clock, interfaces, {}, {}};
 };
 
 // A socket step that fails, and the text the exchange then gives.
@@ -69,7 +74,7 @@ protected:
     }
 };
 
-// ---- ReceivePolled ----
+// ---- Polls ----
 
 struct PollRow {
     const char* name;
@@ -81,27 +86,28 @@ struct PollRow {
     int attempts;
 };
 
-class ReceivePolledTest : public ExchangeTest, public ::testing::WithParamInterface<PollRow> {};
+class PollTest : public ExchangeTest, public ::testing::WithParamInterface<PollRow> {};
 
-TEST_P(ReceivePolledTest, CountsTwentyPerEmptyAttemptAndWaitsTwentyBetween) {
+TEST_P(PollTest, CountsTwentyPerEmptyAttemptAndWaitsTwentyBetween) {
     const PollRow& row = GetParam();
     socket.script.assign(row.script.begin(), row.script.end());
     ASSERT_TRUE(socket.Create().ok());
     MessageBuffer buffer;
     uint32_t budget = row.budget;
-    const SocketResult received = ReceivePolled(socket, clock, buffer.data(), buffer.size(), budget);
+    PollingReceiver receiver(exchange);
+    const SocketResult received = receiver.Poll(buffer.data(), buffer.size(), budget);
     EXPECT_EQ(received.error, row.error);
     EXPECT_EQ(received.bytes, row.bytes);
     EXPECT_EQ(budget, row.counted);
-    EXPECT_EQ(socket.attempts, row.attempts);
-    EXPECT_EQ(clock.waits, PollWaits(row.attempts - 1)) << "no wait follows the last attempt";
+    EXPECT_EQ(socket.receives, row.attempts);
+    EXPECT_EQ(socket.waits, PollWaits(row.attempts - 1)) << "no wait follows the last attempt";
 }
 
 const ScriptedReceive kNothing = ScriptedReceive::Nothing();
 const ScriptedReceive kThreeBytes = ScriptedReceive::Datagram("abc");
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, ReceivePolledTest,
+    Rows, PollTest,
     ::testing::Values(
         PollRow{"discovery_budget_nothing", 50, {}, kWsaEWouldBlock, 0, 60, 3},
         PollRow{"budget_0_one_attempt", 0, {}, kWsaEWouldBlock, 0, 20, 1},
@@ -125,10 +131,13 @@ using DiscoveryTest = ExchangeTest;
 
 TEST_F(DiscoveryTest, NobodyAnsweringRuns34PollsOfThreeAttempts) {
     uint32_t count = 4;
-    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, &count, nullptr, 2000)), "");
+    EXPECT_EQ(TextOf(DiscoverUnits(exchange, &count, nullptr, 2000)), "");
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(socket.attempts, 102);
-    EXPECT_EQ(clock.waits, PollWaits(68));
+    EXPECT_EQ(socket.receives, 102);
+    EXPECT_EQ(socket.waits, PollWaits(68));
+    EXPECT_EQ(clock.Elapsed(), 68 * 20ms);
+    EXPECT_EQ(exchange.tally.waits, 68u);
+    EXPECT_EQ(socket.sentBy, std::vector<std::string>{""}) << "no interface qualifies: one plain send";
     EXPECT_EQ(socket.sent, std::vector<std::string>{"0 1"});
     EXPECT_EQ(socket.sentPorts, std::vector<uint16_t>{8001});
     EXPECT_TRUE(socket.broadcastEnabled);
@@ -145,8 +154,8 @@ class DiscoveryTimeOutTest : public ExchangeTest, public ::testing::WithParamInt
 
 TEST_P(DiscoveryTimeOutTest, PollsOfSixtyCountedMillisecondsFillTheTimeOut) {
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, GetParam().timeout).ok());
-    EXPECT_EQ(socket.attempts, 3 * GetParam().polls);
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, GetParam().timeout).ok());
+    EXPECT_EQ(socket.receives, 3 * GetParam().polls);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DiscoveryTimeOutTest,
@@ -160,7 +169,7 @@ TEST_F(DiscoveryTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndCountsSix) {
     std::array<DeviceRecord, 6> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 4;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, records.data(), 100).ok());
     EXPECT_EQ(count, 6u);
     EXPECT_EQ(records[0], ReplyRecord(0x1A2B3));
     EXPECT_EQ(records[1], ReplyRecord(0x1B3C4));
@@ -173,7 +182,7 @@ TEST_F(DiscoveryTest, CapacityFourWithSixUnitsCopiesTheFirstFourAndCountsSix) {
 TEST_F(DiscoveryTest, NullArrayOnlyCounts) {
     Queue({Reply(1), Reply(2), Reply(3)});
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 100).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 100).ok());
     EXPECT_EQ(count, 3u);
 }
 
@@ -189,7 +198,7 @@ TEST_P(DistinctSerialTest, CountsEachSerialOnceInOrderOfAnswer) {
     for (uint32_t serial : GetParam().serials) socket.script.push_back(ScriptedReceive::Datagram(Reply(serial)));
     std::array<DeviceRecord, 4> records{};
     uint32_t count = 4;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, records.data(), 100).ok());
     std::vector<uint32_t> counted;
     for (uint32_t i = 0; i < count; ++i) counted.push_back(records[i].serial);
     EXPECT_EQ(counted, GetParam().counted);
@@ -209,7 +218,7 @@ TEST_F(DiscoveryTest, ShortReplyCarriesNothingFromTheUnitBefore) {
     std::array<DeviceRecord, 2> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 2;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, records.data(), 100).ok());
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(records[0], ReplyRecord(0x1A2B3));
     EXPECT_EQ(records[1], MakeRecord(0x2B3, 1, 0, 0, 0, ""));
@@ -220,7 +229,7 @@ TEST_F(DiscoveryTest, DatagramWithoutSerialIsNoUnit) {
     std::array<DeviceRecord, 2> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 2;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, records.data(), 100).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, records.data(), 100).ok());
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(records[0], ReplyRecord(0x1A2B3));
     EXPECT_EQ(records[1], FilledRecord(0xEE));
@@ -229,11 +238,11 @@ TEST_F(DiscoveryTest, DatagramWithoutSerialIsNoUnit) {
 TEST_F(DiscoveryTest, RepliesDoNotAdvanceCountedTime) {
     Queue({Reply(1), Reply(2), Reply(3), Reply(4), Reply(5)});
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 60).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 60).ok());
     EXPECT_EQ(count, 5u);
     // Five polls that each found a reply at once, then one that found nothing and counted 60.
-    EXPECT_EQ(socket.attempts, 5 + 3);
-    EXPECT_EQ(clock.waits, PollWaits(2));
+    EXPECT_EQ(socket.receives, 5 + 3);
+    EXPECT_EQ(socket.waits, PollWaits(2));
 }
 
 using DiscoveryReceiveFailureTest = StepFailureTest;
@@ -244,7 +253,7 @@ TEST_P(DiscoveryReceiveFailureTest, KeepsTheUnitsSeen) {
     std::array<DeviceRecord, 4> records;
     records.fill(FilledRecord(0xEE));
     uint32_t count = 4;
-    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, &count, records.data(), 2000)), GetParam().text);
+    EXPECT_EQ(TextOf(DiscoverUnits(exchange, &count, records.data(), 2000)), GetParam().text);
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(records[0], ReplyRecord(1));
     EXPECT_EQ(records[1], ReplyRecord(2));
@@ -271,11 +280,11 @@ TEST_P(DiscoverySetUpFailureTest, LeavesCountAndArrayAndNoSocket) {
     socket.script = {ScriptedReceive::Datagram(Reply(1))};
     std::array<DeviceRecord, 1> records{FilledRecord(0xEE)};
     uint32_t count = 1;
-    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, &count, records.data(), 100)), GetParam().text);
+    EXPECT_EQ(TextOf(DiscoverUnits(exchange, &count, records.data(), 100)), GetParam().text);
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(records[0], FilledRecord(0xEE));
     EXPECT_TRUE(socket.sent.empty());
-    EXPECT_EQ(socket.attempts, 0);
+    EXPECT_EQ(socket.receives, 0);
     EXPECT_FALSE(socket.created) << "socket left open";
 }
 
@@ -293,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
     kRowName);
 
 TEST_F(DiscoveryTest, NullCountFailsWithoutASocket) {
-    EXPECT_EQ(TextOf(DiscoverUnits(socket, clock, nullptr, nullptr, 100)), "Argument error. The count pointer is null.");
+    EXPECT_EQ(TextOf(DiscoverUnits(exchange, nullptr, nullptr, 100)), "Argument error. The count pointer is null.");
     EXPECT_EQ(socket.creates, 0);
 }
 
@@ -303,7 +312,7 @@ TEST_F(DiscoveryTest, FloodIsEndedByTheRunawayGuard) {
     socket.endless = ScriptedReceive::Datagram(Reply(0x1A2B3));
     socket.onReceive = [this] { clock.now += 1ms; };
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 2000).ok());
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(clock.now.time_since_epoch(), 5001ms) << "twice the time-out plus one second";
     EXPECT_EQ(socket.closes, 1);
@@ -313,17 +322,203 @@ TEST_F(DiscoveryTest, RunawayGuardStaysQuietWhenWaitsOverrun) {
     // Each 20 ms wait takes 35 ms: discovery still ends on counted time.
     clock.waitOverrun = 15ms;
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000).ok());
-    EXPECT_EQ(socket.attempts, 102);
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 2000).ok());
+    EXPECT_EQ(socket.receives, 102);
 }
 
 TEST_F(DiscoveryTest, RunawayGuardStaysQuietDuringABurstOfAThousandUnits) {
     for (uint32_t i = 0; i < 1000; ++i) socket.script.push_back(ScriptedReceive::Datagram(Reply(0x10000 + i)));
     socket.onReceive = [this] { clock.now += 1ms; };
     uint32_t count = 0;
-    EXPECT_TRUE(DiscoverUnits(socket, clock, &count, nullptr, 2000).ok());
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 2000).ok());
     EXPECT_EQ(count, 1000u);
-    EXPECT_EQ(socket.attempts, 1000 + 102);
+    EXPECT_EQ(socket.receives, 1000 + 102);
+}
+
+// ---- Datagrams that arrive while the next attempt is not yet due ----
+
+struct DuringWaitRun {
+    uint32_t count = 0;
+    std::vector<std::chrono::milliseconds> takenAt;
+    std::vector<std::chrono::milliseconds> emptyAttemptsAt;
+    std::chrono::milliseconds end{};
+};
+
+// A discovery with time-out 2000 during which replies of distinct units arrive together at `at`.
+DuringWaitRun DiscoverWithRepliesArriving(std::chrono::milliseconds at, int replies) {
+    FakePollClock clock;
+    ScriptedSocket socket(clock);
+    ScriptedInterfaces interfaces;
+    Exchange exchange{socket, clock, interfaces, {}, {}};
+    for (int i = 0; i < replies; ++i) socket.ArriveAt(at, Reply(0x10000 + static_cast<uint32_t>(i)));
+    DuringWaitRun run;
+    EXPECT_TRUE(DiscoverUnits(exchange, &run.count, nullptr, 2000).ok());
+    run.takenAt = socket.takenAt;
+    run.emptyAttemptsAt = socket.emptyReceivesAt;
+    run.end = clock.Elapsed();
+    return run;
+}
+
+TEST(DuringWaitTest, ReplyIsTakenAtOnceAndItsPollCountsTheAttemptBeforeIt) {
+    const DuringWaitRun run = DiscoverWithRepliesArriving(5ms, 1);
+    EXPECT_EQ(run.count, 1u);
+    EXPECT_EQ(run.takenAt, std::vector{5ms});
+    // The next attempt still comes at 20, when it was due; that poll ends at 60 and the next
+    // begins at once, as when the attempt at 20 had found the reply.
+    ASSERT_GE(run.emptyAttemptsAt.size(), 7u);
+    EXPECT_EQ(std::vector(run.emptyAttemptsAt.begin(), run.emptyAttemptsAt.begin() + 7),
+              (std::vector{0ms, 20ms, 40ms, 60ms, 60ms, 80ms, 100ms}));
+    // 20 counted, then 33 polls of 60 reach 2000: 100 empty attempts and 67 waits.
+    EXPECT_EQ(run.emptyAttemptsAt.size(), 100u);
+    EXPECT_EQ(run.end, 67 * 20ms);
+}
+
+TEST(DuringWaitTest, AHundredRepliesInOneWaitAreAllTakenBeforeTheNextAttemptAndAddNothing) {
+    const DuringWaitRun one = DiscoverWithRepliesArriving(5ms, 1);
+    const DuringWaitRun hundred = DiscoverWithRepliesArriving(5ms, 100);
+    EXPECT_EQ(hundred.count, 100u);
+    EXPECT_EQ(hundred.takenAt, std::vector(100, 5ms));
+    EXPECT_EQ(hundred.emptyAttemptsAt, one.emptyAttemptsAt);
+    EXPECT_EQ(hundred.end, one.end);
+}
+
+TEST_F(ExchangeTest, GetConfigTakesAReplyDuringAWaitAtOnce) {
+    socket.ArriveAt(25ms, Reply(0x1B3C4, "QX-200"));
+    DeviceRecord record = FilledRecord(0xEE);
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 2000).ok());
+    EXPECT_EQ(record, ReplyRecord(0x1B3C4, "QX-200"));
+    EXPECT_EQ(socket.emptyReceivesAt, (std::vector{0ms, 20ms}));
+    EXPECT_EQ(clock.Elapsed(), 25ms);
+}
+
+TEST_F(ExchangeTest, GetConfigKeepsItsScheduleAfterAStrayDatagramDuringAWait) {
+    socket.ArriveAt(25ms, "stray");
+    DeviceRecord record = FilledRecord(0xEE);
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 2000).ok());
+    EXPECT_EQ(record, FilledRecord(0xEE));
+    EXPECT_EQ(socket.takenAt, std::vector{25ms});
+    EXPECT_EQ(socket.emptyReceivesAt.size(), 100u);
+    EXPECT_EQ(clock.Elapsed(), 99 * 20ms);
+}
+
+// ---- Every interface ----
+
+NetworkInterface Loopback() {
+    NetworkInterface loopback = ScriptedInterfaces::Usable("lo", 1, 0x7F000001);
+    loopback.loopback = true;
+    return loopback;
+}
+
+class InterfacesTest : public ExchangeTest {
+protected:
+    void SetUp() override {
+        interfaces.interfaces = {Loopback(), ScriptedInterfaces::Usable("eth0", 2, 0x0A4D0001),
+                                 ScriptedInterfaces::Usable("wlan0", 3, 0xC0A80105)};
+    }
+};
+
+struct ExchangeRow {
+    const char* name;
+    Status (*run)(Exchange&);
+    const char* message;
+};
+
+const ExchangeRow kExchanges[] = {
+    {"discover",
+     [](Exchange& exchange) {
+         uint32_t count = 0;
+         return DiscoverUnits(exchange, &count, nullptr, 100);
+     },
+     "0 1"},
+    {"get_config",
+     [](Exchange& exchange) {
+         DeviceRecord record{};
+         return GetFirstConfig(exchange, &record, 100);
+     },
+     "0 1"},
+    {"set_config",
+     [](Exchange& exchange) {
+         const DeviceRecord record = MakeRecord(0x1A2B3, 1, 0, 0, 0, "");
+         return SendSetConfig(exchange, &record);
+     },
+     "1A2B3 5 1    "},
+};
+
+class EveryInterfaceTest : public InterfacesTest, public ::testing::WithParamInterface<ExchangeRow> {};
+
+TEST_P(EveryInterfaceTest, SendsOnceOutOfEachUsableInterface) {
+    EXPECT_TRUE(GetParam().run(exchange).ok());
+    EXPECT_EQ(socket.sentBy, (std::vector<std::string>{"eth0", "wlan0"}));
+    EXPECT_EQ(socket.sent, (std::vector<std::string>(2, GetParam().message)));
+}
+
+TEST_P(EveryInterfaceTest, GoesOnWhenTheSendOnOneLinkFails) {
+    socket.sendErrors["eth0"] = kWsaENetDown;
+    EXPECT_TRUE(GetParam().run(exchange).ok());
+    EXPECT_EQ(socket.sentBy, (std::vector<std::string>{"eth0", "wlan0"}));
+    EXPECT_EQ(socket.sent, std::vector<std::string>{GetParam().message});
+}
+
+TEST_P(EveryInterfaceTest, FailsWithTheLastErrorWhenEverySendFails) {
+    socket.sendErrors["eth0"] = kWsaENetDown;
+    socket.sendErrors["wlan0"] = kWsaEInval;
+    EXPECT_EQ(TextOf(GetParam().run(exchange)), "Communications error. Could not send message. (WSAEINVAL)");
+    EXPECT_EQ(socket.receives, 0);
+    EXPECT_FALSE(socket.created) << "socket left open";
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, EveryInterfaceTest, ::testing::ValuesIn(kExchanges), kRowName);
+
+TEST_F(InterfacesTest, RepliesOfEveryLinkAreCountedOncePerSerial) {
+    Queue({Reply(1), Reply(2), Reply(1)});
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 100).ok());
+    EXPECT_EQ(count, 2u);
+}
+
+struct WantedRow {
+    const char* name;
+    const char* wanted;
+    std::vector<std::string> sentBy;
+    const char* text = "";
+};
+
+class WantedInterfacesTest : public InterfacesTest, public ::testing::WithParamInterface<WantedRow> {};
+
+TEST_P(WantedInterfacesTest, NarrowTheSends) {
+    exchange.settings.interfaces = GetParam().wanted;
+    uint32_t count = 7;
+    EXPECT_EQ(TextOf(DiscoverUnits(exchange, &count, nullptr, 100)), GetParam().text);
+    EXPECT_EQ(socket.sentBy, GetParam().sentBy);
+    EXPECT_FALSE(socket.created) << "socket left open";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WantedInterfacesTest,
+    ::testing::Values(WantedRow{"unset", "", {"eth0", "wlan0"}}, WantedRow{"one", "wlan0", {"wlan0"}},
+                      WantedRow{"comma_and_blank", "wlan0, eth0", {"eth0", "wlan0"}},
+                      WantedRow{"tab", "eth0\twlan0", {"eth0", "wlan0"}},
+                      WantedRow{"unknown_name_ignored", "nosuch,wlan0", {"wlan0"}},
+                      WantedRow{"only_separators", " , ", {"eth0", "wlan0"}},
+                      WantedRow{"prefix_of_a_name", "wlan", {}, "Communications error. VARL_INTERFACES names no usable interface."},
+                      WantedRow{"nothing_usable", "lo nosuch", {}, "Communications error. VARL_INTERFACES names no usable interface."}),
+    kRowName);
+
+TEST_F(InterfacesTest, TraceTellsWhatWasSentReceivedAndLeftOut) {
+    const TraceCapture capture;
+    exchange.settings.trace = capture.trace();
+    socket.sendErrors["wlan0"] = kWsaUnmapped;
+    socket.droppedByKernel = 3;
+    socket.ArriveAt(10ms, std::string("1A2B3 \"x\"\\\x01\xff\0", 13));
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 60).ok());
+    EXPECT_EQ(capture.Text(),
+              "varl: discovery, time-out 60 ms\n"
+              "varl: skipped lo: loopback\n"
+              "varl: sent 3 bytes to 255.255.255.255:8001 on eth0 from 10.77.0.1\n"
+              "varl: sending on wlan0 from 192.168.1.5 failed: (unknown socket error)\n"
+              "varl: received 13 bytes from 10.77.0.10:8001: \"1A2B3 \\\"x\\\"\\\\\\x01\\xFF\\x00\"\n"
+              "varl: received 1 datagrams in 4 attempts and 3 waits of 20 ms; the kernel dropped 3\n");
 }
 
 // ---- Get-config ----
@@ -332,10 +527,10 @@ using GetConfigTest = ExchangeTest;
 
 TEST_F(GetConfigTest, NobodyAnsweringLeavesTheRecord) {
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000).ok());
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 2000).ok());
     EXPECT_EQ(record, FilledRecord(0xEE));
-    EXPECT_EQ(socket.attempts, 100);
-    EXPECT_EQ(clock.waits, PollWaits(99));
+    EXPECT_EQ(socket.receives, 100);
+    EXPECT_EQ(socket.waits, PollWaits(99));
     EXPECT_EQ(socket.sent, std::vector<std::string>{"0 1"});
     EXPECT_EQ(socket.closes, 1);
 }
@@ -344,9 +539,9 @@ TEST_F(GetConfigTest, FirstReplyFillsTheRecord) {
     socket.script = {ScriptedReceive::Nothing(), ScriptedReceive::Datagram(Reply(0x1B3C4, "QX-200")),
                      ScriptedReceive::Datagram(Reply(0x1A2B3))};
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000).ok());
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 2000).ok());
     EXPECT_EQ(record, ReplyRecord(0x1B3C4, "QX-200"));
-    EXPECT_EQ(socket.attempts, 2);
+    EXPECT_EQ(socket.receives, 2);
     EXPECT_EQ(socket.closes, 1);
 }
 
@@ -354,7 +549,7 @@ TEST_F(GetConfigTest, DatagramWithoutSerialIsSkipped) {
     socket.script = {ScriptedReceive::Datagram(""), ScriptedReceive::Nothing(),
                      ScriptedReceive::Datagram("garbage"), ScriptedReceive::Datagram("2B3 1")};
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 2000).ok());
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 2000).ok());
     EXPECT_EQ(record, MakeRecord(0x2B3, 1, 0, 0, 0, ""));
 }
 
@@ -362,16 +557,16 @@ TEST_F(GetConfigTest, NonUnitDatagramsUseUpTheTimeOut) {
     // 40 ms of nothing, a stray datagram, then nothing: 60 ms allow three empty attempts in all.
     socket.script = {ScriptedReceive::Nothing(), ScriptedReceive::Nothing(), ScriptedReceive::Datagram("?")};
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 60).ok());
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 60).ok());
     EXPECT_EQ(record, FilledRecord(0xEE));
-    EXPECT_EQ(socket.attempts, 4);
+    EXPECT_EQ(socket.receives, 4);
 }
 
 TEST_F(GetConfigTest, FloodOfStrayDatagramsIsEndedByTheRunawayGuard) {
     socket.endless = ScriptedReceive::Datagram("stray");
     socket.onReceive = [this] { clock.now += 1ms; };
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_TRUE(GetFirstConfig(socket, clock, &record, 100).ok());
+    EXPECT_TRUE(GetFirstConfig(exchange, &record, 100).ok());
     EXPECT_EQ(record, FilledRecord(0xEE));
     EXPECT_EQ(clock.now.time_since_epoch(), 1201ms);
 }
@@ -380,7 +575,7 @@ using GetConfigFailureTest = StepFailureTest;
 
 TEST_P(GetConfigFailureTest, LeavesTheRecordAndNoSocket) {
     DeviceRecord record = FilledRecord(0xEE);
-    EXPECT_EQ(TextOf(GetFirstConfig(socket, clock, &record, 100)), GetParam().text);
+    EXPECT_EQ(TextOf(GetFirstConfig(exchange, &record, 100)), GetParam().text);
     EXPECT_EQ(record, FilledRecord(0xEE));
     EXPECT_FALSE(socket.created) << "socket left open";
 }
@@ -405,7 +600,7 @@ INSTANTIATE_TEST_SUITE_P(
     kRowName);
 
 TEST_F(GetConfigTest, NullRecordFailsWithoutASocket) {
-    EXPECT_EQ(TextOf(GetFirstConfig(socket, clock, nullptr, 100)), "Argument error. The record pointer is null.");
+    EXPECT_EQ(TextOf(GetFirstConfig(exchange, nullptr, 100)), "Argument error. The record pointer is null.");
     EXPECT_EQ(socket.creates, 0);
 }
 
@@ -415,11 +610,11 @@ using SetConfigTest = ExchangeTest;
 
 TEST_F(SetConfigTest, BroadcastsTheMessageOnceWithoutItsZero) {
     const DeviceRecord record = MakeRecord(0x1A2B3, 0, 0xC0A8000Au, 0xFFFFFF00u, 0xC0A80001u, "QX-100");
-    EXPECT_TRUE(SendSetConfig(socket, &record).ok());
+    EXPECT_TRUE(SendSetConfig(exchange, &record).ok());
     EXPECT_EQ(socket.sent, std::vector<std::string>{"1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1"});
     EXPECT_EQ(socket.sentPorts, std::vector<uint16_t>{8001});
     EXPECT_TRUE(socket.broadcastEnabled);
-    EXPECT_EQ(socket.attempts, 0) << "no reply is awaited";
+    EXPECT_EQ(socket.receives, 0) << "no reply is awaited";
     EXPECT_EQ(socket.closes, 1);
 }
 
@@ -427,7 +622,7 @@ using SetConfigFailureTest = StepFailureTest;
 
 TEST_P(SetConfigFailureTest, SendsNothingAndLeavesNoSocket) {
     const DeviceRecord record = MakeRecord(0x12A, 1, 0, 0, 0, "");
-    EXPECT_EQ(TextOf(SendSetConfig(socket, &record)), GetParam().text);
+    EXPECT_EQ(TextOf(SendSetConfig(exchange, &record)), GetParam().text);
     EXPECT_TRUE(socket.sent.empty());
     EXPECT_FALSE(socket.created) << "socket left open";
 }
@@ -446,7 +641,7 @@ INSTANTIATE_TEST_SUITE_P(
     kRowName);
 
 TEST_F(SetConfigTest, NullRecordFailsWithoutASocket) {
-    EXPECT_EQ(TextOf(SendSetConfig(socket, nullptr)), "Argument error. The record pointer is null.");
+    EXPECT_EQ(TextOf(SendSetConfig(exchange, nullptr)), "Argument error. The record pointer is null.");
     EXPECT_EQ(socket.creates, 0);
 }
 

@@ -1,5 +1,6 @@
 // The library through its real exports and real sockets, with simulated units answering.
 // Runs inside the lab (scripts/lab); each test loads the unit table it needs.
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -264,15 +265,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Whether a socket of this process gets the 1 MiB receive buffer the library asks for. Only a
-// process with CAP_NET_ADMIN in the first user namespace passes net.core.rmem_max, which on a
-// stock kernel grants room for only about 500 replies.
+// Whether a socket of this process gets a 1 MiB receive buffer: only with CAP_NET_ADMIN in the
+// first user namespace (a lab run by root), which lets it pass net.core.rmem_max.
 bool ReceiveBufferOfOneMebibyteIsGranted() {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     const int wanted = 1 << 20;
-    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) == -1) {
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
-    }
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted);
     int granted = 0;
     socklen_t length = sizeof granted;
     getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length);
@@ -280,35 +278,101 @@ bool ReceiveBufferOfOneMebibyteIsGranted() {
     return granted >= wanted;  // the kernel reports twice the request, overhead included
 }
 
-TEST_F(LabTest, AThousandUnitsAnsweringAtOnceAreAllCounted) {
-    if (!ReceiveBufferOfOneMebibyteIsGranted()) {
-        GTEST_SKIP() << "the kernel grants less than 1 MiB of receive buffer (net.core.rmem_max)";
-    }
-    ASSERT_TRUE(LoadUnitTable(LabUnitTable(1000), 1000));
-    uint32_t count = 0;
-    ASSERT_TRUE(VARL_Admin_Discover(&count, nullptr, 2000));
-    EXPECT_EQ(count, 1000u);
-}
+// 10,000 units answering one discovery at once, paced by the simulator as a gigabit link carries
+// them. The library reads each reply the moment it arrives, so the count does not depend on the
+// receive buffer: a process with CAP_NET_ADMIN gets the 1 MiB the library asks for, one without it
+// gets min(1 MiB, net.core.rmem_max), on a stock kernel (212992) room for only about 500 replies.
+// That is what the discovery without CAP_NET_ADMIN runs with, whatever this host's setting.
+struct BurstRow {
+    const char* name;
+    const char* prefix;  // what the discovery is started under
+    const char* cap;     // the buffer it is then cut to, as a stock kernel would grant it
+    int netAdmin;
+};
 
-// A lab run by root has CAP_NET_ADMIN, which lets a socket's receive buffer pass
-// net.core.rmem_max. Without it the library asks within the cap: a discovery run by a process that lacks it gets
-// min(1 MiB, rmem_max), which the kernel reports doubled, and 400 replies at once still fit.
-TEST_F(LabTest, DiscoveryWithoutTheRightToAdministerTheNetworkAsksWithinTheCap) {
-    ASSERT_TRUE(LoadUnitTable(LabUnitTable(400), 400));
+// The simulated units stand for other machines. On a processor the discovery runs on too, they
+// would take it away mid-burst for a scheduler tick (4 ms), longer than a stock receive buffer
+// lasts: while the object lives they keep to the last processor and the discovery to the others,
+// and the discovery runs ahead of the rest of this machine's work where the lab may let it.
+class UnitsOnTheirOwnProcessor {
+public:
+    UnitsOnTheirOwnProcessor() {
+        if (std::system("chrt --fifo 1 true 2>/dev/null") == 0) priorityPrefix_ = "chrt --fifo 1 ";
+        const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+        std::ifstream(sim::lab::LabDirectory() + "/sim.ready") >> simulator_;
+        if (processors < 2 || simulator_ <= 0) return;
+        cpu_set_t last;
+        CPU_ZERO(&last);
+        CPU_SET(processors - 1, &last);
+        if (sched_getaffinity(simulator_, sizeof before_, &before_) != 0 ||
+            sched_setaffinity(simulator_, sizeof last, &last) != 0) {
+            return;
+        }
+        pinned_ = true;
+        discoveryPrefix_ = "taskset -c 0-" + std::to_string(processors - 2) + " ";
+    }
+    ~UnitsOnTheirOwnProcessor() {
+        if (pinned_) sched_setaffinity(simulator_, sizeof before_, &before_);
+    }
+    UnitsOnTheirOwnProcessor(const UnitsOnTheirOwnProcessor&) = delete;
+    UnitsOnTheirOwnProcessor& operator=(const UnitsOnTheirOwnProcessor&) = delete;
+
+    // What the discovery is started under.
+    std::string DiscoveryPrefix() const { return priorityPrefix_ + discoveryPrefix_; }
+
+private:
+    pid_t simulator_ = 0;
+    cpu_set_t before_{};
+    bool pinned_ = false;
+    std::string priorityPrefix_;
+    std::string discoveryPrefix_;
+};
+
+class BurstTest : public LabTest, public ::testing::WithParamInterface<BurstRow> {};
+
+// What one observed discovery printed.
+struct Burst {
+    int netAdmin = -1;
+    int buffer = 0;
+    unsigned count = 0;
+    unsigned dropped = 0;
+};
+
+// Every reply reaches the count or the kernel's drop count: the library loses none it was given.
+// A drop means the discovery was kept from its processor longer than the buffer lasts, which the
+// rest of this machine's work may do now and then; a library that does not read the replies as
+// they come drops in every burst.
+TEST_P(BurstTest, TenThousandUnitsAnsweringAtOnceAreAllCountedAndNothingIsDropped) {
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(10000), 10000));
     long rmemMax = 0;
     std::ifstream("/proc/sys/net/core/rmem_max") >> rmemMax;
     ASSERT_GT(rmemMax, 0);
 
-    FILE* discovery = popen("setpriv --bounding-set=-net_admin -- " UNPRIVILEGED_DISCOVERY " 1000", "r");
-    ASSERT_NE(discovery, nullptr);
-    int netAdmin = -1, buffer = 0;
-    unsigned count = 0;
-    const int fields = std::fscanf(discovery, "net_admin=%d buffer=%d count=%u", &netAdmin, &buffer, &count);
-    ASSERT_EQ(pclose(discovery), 0);
-    ASSERT_EQ(fields, 3);
-    ASSERT_EQ(netAdmin, 0) << "the discovery ran with CAP_NET_ADMIN";
-    EXPECT_EQ(buffer, 2 * std::min(rmemMax, 1L << 20));
-    EXPECT_EQ(count, 400u);
+    const UnitsOnTheirOwnProcessor apart;
+    std::vector<Burst> bursts;
+    while (bursts.size() < 3 && (bursts.empty() || bursts.back().dropped != 0)) {
+        Burst& burst = bursts.emplace_back();
+        FILE* discovery = popen(
+            (apart.DiscoveryPrefix() + GetParam().prefix + OBSERVED_DISCOVERY " 2000 " + GetParam().cap).c_str(), "r");
+        ASSERT_NE(discovery, nullptr);
+        const int fields = std::fscanf(discovery, "net_admin=%d buffer=%d count=%u dropped=%u", &burst.netAdmin,
+                                       &burst.buffer, &burst.count, &burst.dropped);
+        ASSERT_EQ(pclose(discovery), 0);
+        ASSERT_EQ(fields, 4);
+        ASSERT_EQ(burst.netAdmin, GetParam().netAdmin);
+        const bool forced = burst.netAdmin == 1 && ReceiveBufferOfOneMebibyteIsGranted();
+        EXPECT_EQ(burst.buffer, forced ? 2 << 20 : 2 * std::min(rmemMax, 1L << 20))
+            << "the kernel reports twice the request";
+        EXPECT_EQ(burst.count + burst.dropped, 10000u);
+    }
+    EXPECT_EQ(bursts.back().dropped, 0u) << "every one of " << bursts.size() << " bursts lost replies";
+    EXPECT_EQ(bursts.back().count, 10000u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Privileges, BurstTest,
+                         ::testing::Values(BurstRow{"with_net_admin", "", "", 1},
+                                           BurstRow{"without_net_admin", "setpriv --bounding-set=-net_admin -- ",
+                                                    "212992", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -24,11 +24,13 @@ std::string_view NextField(std::string_view& line) {
 
 }  // namespace
 
-std::string FormatLogLine(std::string_view timestamp, std::string_view source, std::string_view bytes) {
+std::string FormatLogLine(std::string_view timestamp, std::string_view source, std::string_view link,
+                          std::string_view bytes) {
     static const char kHex[] = "0123456789abcdef";
     std::string line;
-    line.reserve(timestamp.size() + source.size() + 16 + bytes.size() * 2);
-    line.append(timestamp).append(" ").append(source).append(" ").append(std::to_string(bytes.size()));
+    line.reserve(timestamp.size() + source.size() + link.size() + 16 + bytes.size() * 2);
+    line.append(timestamp).append(" ").append(source).append(" ").append(link).append(" ");
+    line.append(std::to_string(bytes.size()));
     line.append(" ");
     for (unsigned char byte : bytes) {
         line.push_back(kHex[byte >> 4]);
@@ -40,16 +42,18 @@ std::string FormatLogLine(std::string_view timestamp, std::string_view source, s
 std::optional<LoggedDatagram> ParseLogLine(std::string_view line) {
     const std::string_view stamp = NextField(line);
     const std::string_view source = NextField(line);
+    const std::string_view link = NextField(line);
     const std::string_view length = NextField(line);
     const std::string_view hex = line;  // empty for a datagram of no bytes
     LoggedDatagram datagram;
     const std::size_t colon = source.rfind(':');
     const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), datagram.length);
-    if (stamp.empty() || colon == std::string_view::npos || error != std::errc() ||
+    if (stamp.empty() || colon == std::string_view::npos || link.empty() || error != std::errc() ||
         end != length.data() + length.size() || length.empty() || hex.size() != 2 * datagram.length) {
         return std::nullopt;
     }
     datagram.sourceAddress = source.substr(0, colon);
+    datagram.link = link;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         const int high = HexDigit(hex[i]);
         const int low = HexDigit(hex[i + 1]);
@@ -65,7 +69,7 @@ DatagramLog::~DatagramLog() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-void DatagramLog::Record(std::string_view source, std::string_view bytes) {
+void DatagramLog::Record(std::string_view source, std::string_view link, std::string_view bytes) {
     if (file_ == nullptr) return;
     using namespace std::chrono;
     auto now = system_clock::now();
@@ -76,7 +80,7 @@ void DatagramLog::Record(std::string_view source, std::string_view bytes) {
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%06ldZ", utc.tm_year + 1900, utc.tm_mon + 1,
                   utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<long>(micros));
-    std::string line = FormatLogLine(stamp, source, bytes);
+    std::string line = FormatLogLine(stamp, source, link, bytes);
     line.push_back('\n');
     std::fwrite(line.data(), 1, line.size(), file_);
     std::fflush(file_);

@@ -9,15 +9,18 @@
 
 namespace sim {
 
-// One line per datagram: "TIMESTAMP SOURCE_IP:SOURCE_PORT LENGTH HEX", the timestamp in UTC with
-// microseconds and the bytes in lower-case hex (nothing after the length for an empty datagram).
-std::string FormatLogLine(std::string_view timestamp, std::string_view source, std::string_view bytes);
+// One line per datagram: "TIMESTAMP SOURCE_IP:SOURCE_PORT LINK LENGTH HEX", the timestamp in UTC
+// with microseconds, LINK the units' side interface it came in on, and the bytes in lower-case hex
+// (nothing after the length for an empty datagram).
+std::string FormatLogLine(std::string_view timestamp, std::string_view source, std::string_view link,
+                          std::string_view bytes);
 
 // One datagram as its log line gives it back.
 struct LoggedDatagram {
     std::string sourceAddress;  // without the port
     std::size_t length = 0;
     std::string bytes;  // decoded from HEX
+    std::string link;
 
     bool operator==(const LoggedDatagram&) const = default;
 };
@@ -35,7 +38,7 @@ public:
 
     bool IsOpen() const { return file_ != nullptr; }
     // Appends and flushes at once, so a reader sees the line as soon as the datagram is handled.
-    void Record(std::string_view source, std::string_view bytes);
+    void Record(std::string_view source, std::string_view link, std::string_view bytes);
 
 private:
     std::FILE* file_ = nullptr;

@@ -17,9 +17,34 @@ std::vector<SimulatedUnit> LabUnits(int count) {
     return units;
 }
 
+std::vector<SimulatedUnit> TwoLinkLabUnits(int count) {
+    std::vector<SimulatedUnit> units = LabUnits(count);
+    for (SimulatedUnit& unit : units) unit.link = kFirstLink;
+    const auto secondLinkUnit = [](uint32_t serial, int dhcp, uint32_t address, uint32_t netMask, uint32_t gateway,
+                                   const char* chip) {
+        SimulatedUnit unit;
+        unit.serial = serial;
+        unit.dhcp = dhcp;
+        unit.address = address;
+        unit.netMask = netMask;
+        unit.gateway = gateway;
+        unit.chipName = chip;
+        unit.link = kSecondLink;
+        return unit;
+    };
+    units.push_back(secondLinkUnit(0xA1B2C, 0, 0x0A4E000A, 0xFFFF0000, 0x0A4E0001, "QX-100"));
+    units.push_back(secondLinkUnit(0xA2C3D, 1, 0x0A4E000B, 0xFFFF0000, 0x0A4E0001, "QX-200"));
+    units.push_back(secondLinkUnit(0xA3D4E, 0, 0xC0A80164, 0xFFFFFF00, 0xC0A80101, "QX-100"));
+    return units;
+}
+
 std::string FormatUnitTable(const std::vector<SimulatedUnit>& units) {
     std::string table;
-    for (const SimulatedUnit& unit : units) table += "unit " + FormatReply(unit) + "\n";
+    for (const SimulatedUnit& unit : units) {
+        table += "unit " + FormatReply(unit);
+        if (!unit.link.empty()) table += " link=" + unit.link;
+        table += "\n";
+    }
     return table;
 }
 

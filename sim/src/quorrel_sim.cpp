@@ -2,18 +2,24 @@
 //
 //   quorrel-sim (--units-file FILE | --unit "SERIAL DHCP ADDRESS MASK GATEWAY CHIP [options]"...)
 //               [--log FILE] [--port 8001] [--control-port 8009] [--ready-file FILE]
-//   quorrel-sim --print-lab-table N
+//   quorrel-sim --print-lab-table N [--second-link]
 //
-// A discovery request ("0 1", exactly 3 bytes) is answered with one reply per unit, sent to the
-// request's source address and port; a set-configuration message naming one of the units changes
-// it. The control port takes "load PATH" (replace the unit table) and answers "ok N" or "error ...".
-// --print-lab-table writes the unit table of a lab with N units (scripts/lab) and exits.
+// A discovery request ("0 1", exactly 3 bytes) is answered with one reply per unit that hears it,
+// sent to the request's source address and port; a set-configuration message naming one of the
+// units that hears it changes it. A unit cabled to a link (link=INTERFACE in the table) hears only
+// what comes in on that interface. Replies leave no faster than a gigabit Ethernet link carries
+// them. The control port takes "load PATH" (replace the unit table) and answers "ok N" or
+// "error ...". --print-lab-table writes the unit table of a lab with N units (scripts/lab), with
+// the second link's units if asked, and exits.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <net/if.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -21,6 +27,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -56,8 +63,21 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: quorrel-sim (--units-file FILE | --unit \"SERIAL DHCP ADDRESS MASK GATEWAY CHIP\"...)\n"
                  "                   [--log FILE] [--port N] [--control-port N] [--ready-file FILE]\n"
-                 "       quorrel-sim --print-lab-table N\n");
+                 "       quorrel-sim --print-lab-table N [--second-link]\n");
     return 2;
+}
+
+// How long a datagram of payload bytes occupies a gigabit Ethernet link: UDP and IPv4 headers (28
+// bytes, padded to the 46-byte minimum), the Ethernet header and checksum (18), preamble and
+// inter-frame gap (20), at 8 ns a byte. A short reply takes about a microsecond.
+std::chrono::nanoseconds GigabitWireTime(std::size_t payload) {
+    return std::chrono::nanoseconds(8 * (std::max<std::size_t>(payload + 28, 46) + 38));
+}
+
+// The name of the interface with index, or "?" when it has none.
+std::string InterfaceName(unsigned index) {
+    char name[IF_NAMESIZE] = {};
+    return if_indextoname(index, name) != nullptr ? name : "?";
 }
 
 int OpenUdpSocket(int port) {
@@ -101,12 +121,13 @@ public:
 
     bool LogFailed(const std::string& logPath) const { return !logPath.empty() && !log_.IsOpen(); }
 
-    void OnUnitDatagram(std::string_view bytes, const sockaddr_in& source) {
-        log_.Record(SourceText(source), bytes);
+    // link: the interface the datagram came in on.
+    void OnUnitDatagram(std::string_view bytes, const sockaddr_in& source, const std::string& link) {
+        log_.Record(SourceText(source), link, bytes);
         if (bytes == "0 1") {
-            ScheduleReplies(source);
+            ScheduleReplies(source, link);
         } else {
-            sim::ApplySetConfig(table_, bytes);
+            sim::ApplySetConfig(table_, bytes, link);
         }
     }
 
@@ -123,20 +144,23 @@ public:
         return "ok " + std::to_string(table_.units.size());
     }
 
-    // Milliseconds until the next reply is due, or -1 when none waits.
-    int MillisecondsToNextDue() const {
-        if (pending_.empty()) return -1;
-        auto wait = std::chrono::ceil<std::chrono::milliseconds>(pending_.begin()->first.first - Clock::now());
-        return wait.count() < 0 ? 0 : static_cast<int>(wait.count());
+    // When the next reply may leave (its due time, or later while the link is busy), or nothing
+    // when none waits.
+    std::optional<Clock::time_point> NextDeparture() const {
+        if (pending_.empty()) return std::nullopt;
+        return std::max(pending_.begin()->first.first, linkFreeAt_);
     }
 
     void SendDue(int fd) {
-        auto now = Clock::now();
-        while (!pending_.empty() && pending_.begin()->first.first <= now) {
+        const auto now = Clock::now();
+        // An idle (or late) link saves up no more than the slack.
+        if (linkFreeAt_ + kLinkSlack < now) linkFreeAt_ = now - kLinkSlack;
+        while (!pending_.empty() && pending_.begin()->first.first <= now && linkFreeAt_ <= now) {
             const PendingDatagram& datagram = pending_.begin()->second;
             // Blocking send: a full send buffer only slows a large burst down.
             sendto(fd, datagram.bytes.data(), datagram.bytes.size(), 0,
                    reinterpret_cast<const sockaddr*>(&datagram.destination), sizeof datagram.destination);
+            linkFreeAt_ = std::max(linkFreeAt_, pending_.begin()->first.first) + GigabitWireTime(datagram.bytes.size());
             pending_.erase(pending_.begin());
         }
     }
@@ -148,9 +172,10 @@ private:
         pending_.emplace(std::make_pair(due, sequence_++), PendingDatagram{std::move(bytes), destination});
     }
 
-    void ScheduleReplies(const sockaddr_in& requester) {
+    void ScheduleReplies(const sockaddr_in& requester, const std::string& link) {
         // One clock reading for the whole burst, so undelayed replies leave in table order.
         for (const sim::SimulatedUnit& unit : table_.units) {
+            if (!sim::Hears(unit, link)) continue;
             std::string reply = sim::FormatReply(unit);
             Schedule(unit.delayMs, unit.jitterMs, reply, requester);
             if (unit.answersTwice) Schedule(unit.delayMs, unit.jitterMs, reply, requester);
@@ -158,8 +183,14 @@ private:
         for (const sim::ExtraDatagram& extra : table_.extras) Schedule(extra.delayMs, 0, extra.bytes, requester);
     }
 
+    // The link sends at once what it could have sent in this much time before now, no more: a
+    // late wake-up catches up that far, and a burst never runs further ahead of a gigabit link.
+    static constexpr std::chrono::microseconds kLinkSlack{20};
+
     sim::UnitTable table_;
     sim::DatagramLog log_;
+    // The replies of all units share one link; the next may leave once this one is on the wire.
+    Clock::time_point linkFreeAt_{};
     std::multimap<std::pair<Clock::time_point, uint64_t>, PendingDatagram> pending_;
     uint64_t sequence_ = 0;
     std::mt19937 random_{std::random_device{}()};
@@ -179,8 +210,15 @@ int main(int argc, char** argv) {
         else if (arg == "--ready-file" && (v = value())) options.readyFile = v;
         else if (arg == "--port" && (v = value())) options.port = std::atoi(v);
         else if (arg == "--control-port" && (v = value())) options.controlPort = std::atoi(v);
-        else if (arg == "--print-lab-table" && (v = value()) && argc == 3) {
-            std::fputs(sim::FormatUnitTable(sim::LabUnits(std::atoi(v))).c_str(), stdout);
+        else if (arg == "--print-lab-table" && (v = value()) && i == 2) {
+            const int count = std::atoi(v);
+            if (argc == 3) {
+                std::fputs(sim::FormatUnitTable(sim::LabUnits(count)).c_str(), stdout);
+            } else if (argc == 4 && std::string(argv[3]) == "--second-link") {
+                std::fputs(sim::FormatUnitTable(sim::TwoLinkLabUnits(count)).c_str(), stdout);
+            } else {
+                return Usage();
+            }
             return 0;
         }
         else return Usage();
@@ -217,19 +255,52 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &stop, nullptr);
     sigaction(SIGINT, &stop, nullptr);
 
+    // The interface each request comes in on decides which units hear it.
+    const int one = 1;
+    setsockopt(unitSocket, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+    // Wake-ups close to the microsecond for pacing, rather than the default 50 us late.
+    prctl(PR_SET_TIMERSLACK, 1000UL);
+
     if (!options.readyFile.empty()) std::ofstream(options.readyFile) << getpid() << "\n";
 
     std::vector<char> buffer(65536);
+    std::map<unsigned, std::string> linkNames;
     while (!stopRequested) {
         pollfd fds[2] = {{unitSocket, POLLIN, 0}, {controlSocket, POLLIN, 0}};
-        int ready = poll(fds, 2, simulator.MillisecondsToNextDue());
+        timespec timeout{};
+        const std::optional<Clock::time_point> departure = simulator.NextDeparture();
+        if (departure) {
+            const auto wait = std::max(Clock::duration::zero(), *departure - Clock::now());
+            const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+            timeout = {static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+        }
+        int ready = ppoll(fds, 2, departure ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) break;
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             sockaddr_in source{};
-            socklen_t length = sizeof source;
-            ssize_t n = recvfrom(unitSocket, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&source),
-                                 &length);
-            if (n >= 0) simulator.OnUnitDatagram(std::string_view(buffer.data(), static_cast<size_t>(n)), source);
+            iovec part{buffer.data(), buffer.size()};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+            msghdr message{};
+            message.msg_name = &source;
+            message.msg_namelen = sizeof source;
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            ssize_t n = recvmsg(unitSocket, &message, 0);
+            unsigned link = 0;
+            for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+                if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+                    in_pktinfo info{};
+                    std::memcpy(&info, CMSG_DATA(header), sizeof info);
+                    link = static_cast<unsigned>(info.ipi_ifindex);
+                }
+            }
+            auto name = linkNames.find(link);
+            if (name == linkNames.end()) name = linkNames.emplace(link, InterfaceName(link)).first;
+            if (n >= 0) {
+                simulator.OnUnitDatagram(std::string_view(buffer.data(), static_cast<size_t>(n)), source, name->second);
+            }
         }
         if (ready > 0 && (fds[1].revents & POLLIN)) {
             sockaddr_in source{};

@@ -110,6 +110,10 @@ std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& erro
                     unit.ignoresSetConfig = true;
                     continue;
                 }
+                if (words[i].substr(0, 5) == "link=" && words[i].size() > 5) {
+                    unit.link = std::string(words[i].substr(5));
+                    continue;
+                }
                 if (!ParseOption(words[i], unit.delayMs, &unit.jitterMs, &unit.answersTwice))
                     return fail("unknown unit option '" + std::string(words[i]) + "'");
             }
@@ -157,7 +161,9 @@ std::string FormatReply(const SimulatedUnit& unit) {
     return reply.str();
 }
 
-SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message) {
+bool Hears(const SimulatedUnit& unit, std::string_view link) { return unit.link.empty() || unit.link == link; }
+
+SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message, std::string_view link) {
     // DHCP form: "SSSSS 5 D    "; static form: "SSSSS 5 0 A.A.A.A M.M.M.M G.G.G.G".
     std::vector<std::string_view> words = SplitBlanks(message);
     if (words.size() < 3 || words[1] != "5") return nullptr;
@@ -166,7 +172,7 @@ SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message) {
     if (!serial || !dhcp) return nullptr;
     SimulatedUnit* unit = nullptr;
     for (SimulatedUnit& candidate : table.units) {
-        if (candidate.serial == *serial) unit = &candidate;
+        if (candidate.serial == *serial && Hears(candidate, link)) unit = &candidate;
     }
     if (unit == nullptr || unit->ignoresSetConfig) return nullptr;
     if (*dhcp != 0) {

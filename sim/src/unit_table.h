@@ -22,6 +22,9 @@ struct SimulatedUnit {
     bool answersTwice = false;
     // Hears set-configuration messages but keeps its addressing: a unit that does not take them.
     bool ignoresSetConfig = false;
+    // The units' side interface the unit is cabled to: it hears only what comes in there. Empty:
+    // every interface (a lab with one link).
+    std::string link;
 };
 
 // A datagram sent in answer to every discovery besides the units' replies.
@@ -37,6 +40,7 @@ struct UnitTable {
 
 // Parses the table file format: one entry per line, '#' starts a comment.
 //   unit SERIAL DHCP ADDRESS MASK GATEWAY CHIP [delay=MS] [jitter=MS] [twice] [ignore-set]
+//        [link=INTERFACE]
 //   raw [delay=MS] TEXT
 //   oversize SIZE [delay=MS]
 //   empty [delay=MS]
@@ -47,9 +51,13 @@ std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& erro
 // The unit's answer to "0 1": "SERIAL DHCP ADDRESS MASK GATEWAY CHIP".
 std::string FormatReply(const SimulatedUnit& unit);
 
-// Applies a set-configuration message to the unit it names. Returns the unit changed, or null when
-// the message is not one, names no unit of the table or names a unit that ignores it.
-SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message);
+// Whether a unit hears a datagram that came in on the units' side interface link.
+bool Hears(const SimulatedUnit& unit, std::string_view link);
+
+// Applies a set-configuration message that came in on link to the unit it names. Returns the unit
+// changed, or null when the message is not one, names no unit of the table that hears it, or names
+// a unit that ignores it.
+SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message, std::string_view link = {});
 
 std::string DottedQuad(uint32_t value);
 std::optional<uint32_t> ParseAddress(std::string_view text);

@@ -9,15 +9,18 @@
 namespace sim {
 
 void PrintTo(const LoggedDatagram& datagram, std::ostream* out) {
-    *out << "{" << datagram.sourceAddress << ", " << datagram.length << " bytes, \"" << datagram.bytes << "\"}";
+    *out << "{" << datagram.sourceAddress << " on " << datagram.link << ", " << datagram.length << " bytes, \""
+         << datagram.bytes << "\"}";
 }
 
 namespace {
 
 TEST(DatagramLog, LineHoldsExactBytesInHex) {
-    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", std::string_view("0 1", 3)), "T 10.77.0.1:5000 3 302031");
-    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", std::string_view("\0\xff\n", 3)), "T 10.77.0.1:5000 3 00ff0a");
-    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", ""), "T 10.77.0.1:5000 0 ");
+    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", "lab1", std::string_view("0 1", 3)),
+              "T 10.77.0.1:5000 lab1 3 302031");
+    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", "lab1", std::string_view("\0\xff\n", 3)),
+              "T 10.77.0.1:5000 lab1 3 00ff0a");
+    EXPECT_EQ(FormatLogLine("T", "10.77.0.1:5000", "lab1", ""), "T 10.77.0.1:5000 lab1 0 ");
 }
 
 struct ReadBackRow {
@@ -27,9 +30,10 @@ struct ReadBackRow {
 
 class ReadBackTest : public ::testing::TestWithParam<ReadBackRow> {};
 
-TEST_P(ReadBackTest, GivesTheSourceAddressAndTheBytes) {
-    const std::string line = FormatLogLine("2024-01-02T03:04:05.000006Z", "10.77.0.1:40000", GetParam().bytes);
-    EXPECT_EQ(ParseLogLine(line), (LoggedDatagram{"10.77.0.1", GetParam().bytes.size(), GetParam().bytes}));
+TEST_P(ReadBackTest, GivesTheSourceAddressTheLinkAndTheBytes) {
+    const std::string line =
+        FormatLogLine("2024-01-02T03:04:05.000006Z", "10.77.0.1:40000", "lab3", GetParam().bytes);
+    EXPECT_EQ(ParseLogLine(line), (LoggedDatagram{"10.77.0.1", GetParam().bytes.size(), GetParam().bytes, "lab3"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ReadBackTest,
@@ -49,11 +53,12 @@ TEST_P(MalformedLogLineTest, IsRefused) { EXPECT_EQ(ParseLogLine(GetParam().line
 
 INSTANTIATE_TEST_SUITE_P(Rows, MalformedLogLineTest,
                          ::testing::Values(MalformedRow{"empty", ""},
-                                           MalformedRow{"no_port", "T 10.77.0.1 3 302031"},
-                                           MalformedRow{"hex_one_byte_short", "T 10.77.0.1:5 3 3020"},
-                                           MalformedRow{"hex_one_byte_long", "T 10.77.0.1:5 1 3020"},
-                                           MalformedRow{"upper_case_hex", "T 10.77.0.1:5 1 FF"},
-                                           MalformedRow{"length_not_a_number", "T 10.77.0.1:5 x 30"}),
+                                           MalformedRow{"no_port", "T 10.77.0.1 lab1 3 302031"},
+                                           MalformedRow{"no_link", "T 10.77.0.1:5 3 302031"},
+                                           MalformedRow{"hex_one_byte_short", "T 10.77.0.1:5 lab1 3 3020"},
+                                           MalformedRow{"hex_one_byte_long", "T 10.77.0.1:5 lab1 1 3020"},
+                                           MalformedRow{"upper_case_hex", "T 10.77.0.1:5 lab1 1 FF"},
+                                           MalformedRow{"length_not_a_number", "T 10.77.0.1:5 lab1 x 30"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -23,5 +23,13 @@ TEST(LabUnits, SerialsWrapAtFiveDigitsAndAddressesCarryIntoTheThirdOctet) {
     EXPECT_EQ(FormatReply(units[999]), "43C0A 0 10.77.3.241 255.255.0.0 10.77.0.1 QX-200");
 }
 
+TEST(LabUnits, ASecondLinkCablesTheFirstUnitsToLab1AndAddsThreeOnLab3) {
+    EXPECT_EQ(FormatUnitTable(TwoLinkLabUnits(1)),
+              "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100 link=lab1\n"
+              "unit A1B2C 0 10.78.0.10 255.255.0.0 10.78.0.1 QX-100 link=lab3\n"
+              "unit A2C3D 1 10.78.0.11 255.255.0.0 10.78.0.1 QX-200 link=lab3\n"
+              "unit A3D4E 0 192.168.1.100 255.255.255.0 192.168.1.1 QX-100 link=lab3\n");
+}
+
 }  // namespace
 }  // namespace sim

@@ -22,14 +22,16 @@ TEST(UnitTable, ReadsUnitsWithOptionsCommentsAndBlankLines) {
         "# two units\n"
         "\n"
         "unit 1A2B3 0 10.77.0.10 255.255.255.0 10.77.0.1 QX-100\r\n"
-        "unit 2b3 1 10.77.0.11 255.255.0.0 10.77.0.1 QX-200 delay=30 jitter=5 twice\n");
+        "unit 2b3 1 10.77.0.11 255.255.0.0 10.77.0.1 QX-200 delay=30 jitter=5 twice link=lab3\n");
     ASSERT_EQ(table.units.size(), 2u);
     EXPECT_EQ(table.units[0].serial, 0x1A2B3u);
     EXPECT_EQ(table.units[0].address, 0x0A4D000Au);
     EXPECT_EQ(table.units[0].netMask, 0xFFFFFF00u);
     EXPECT_EQ(table.units[0].chipName, "QX-100");
     EXPECT_FALSE(table.units[0].answersTwice);
+    EXPECT_EQ(table.units[0].link, "");
     EXPECT_EQ(table.units[1].serial, 0x2B3u);
+    EXPECT_EQ(table.units[1].link, "lab3");
     EXPECT_EQ(table.units[1].delayMs, 30);
     EXPECT_EQ(table.units[1].jitterMs, 5);
     EXPECT_TRUE(table.units[1].answersTwice);
@@ -70,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, MalformedLineTest,
                                            MalformedRow{"octet_above_255", "unit 1 0 1.2.3.256 1.2.3.4 1.2.3.4 C"},
                                            MalformedRow{"three_octets", "unit 1 0 1.2.3 1.2.3.4 1.2.3.4 C"},
                                            MalformedRow{"unknown_option", "unit 1 0 1.2.3.4 1.2.3.4 1.2.3.4 C slow"},
+                                           MalformedRow{"link_without_name", "unit 1 0 1.2.3.4 1.2.3.4 1.2.3.4 C link="},
                                            MalformedRow{"negative_delay", "empty delay=-1"},
                                            MalformedRow{"unknown_entry", "units 1"}),
                          kRowName);
@@ -87,6 +90,16 @@ TEST(SetConfig, StaticFormChangesModeAndAddressesOfTheNamedUnitOnly) {
     ASSERT_EQ(changed, &table.units[0]);
     EXPECT_EQ(FormatReply(table.units[0]), "1A2B3 0 192.168.0.10 255.255.255.0 192.168.0.1 A");
     EXPECT_EQ(FormatReply(table.units[1]), "2B3 1 10.0.0.2 255.0.0.0 10.0.0.254 B");
+}
+
+TEST(SetConfig, ReachesOnlyAUnitThatHearsTheLinkItCameIn) {
+    UnitTable table = MustParse(
+        "unit 1A2B3 1 10.0.0.1 255.0.0.0 10.0.0.254 A link=lab3\n"
+        "unit 2B3 1 10.0.0.2 255.0.0.0 10.0.0.254 B\n");
+    EXPECT_EQ(ApplySetConfig(table, "1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1", "lab1"), nullptr);
+    EXPECT_EQ(ApplySetConfig(table, "1A2B3 5 0 192.168.0.10 255.255.255.0 192.168.0.1", "lab3"), &table.units[0]);
+    EXPECT_EQ(ApplySetConfig(table, "2B3 5 0 192.168.0.11 255.255.255.0 192.168.0.1", "lab1"), &table.units[1])
+        << "a unit without a link hears every link";
 }
 
 struct MessageRow {
