@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lab_client.h"
+#include "lab_units.h"
 
 extern char** environ;
 
@@ -26,14 +27,12 @@ using sim::lab::LabDirectory;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
 
-// The lab's six units in reverse order of serial, so that sorting shows.
-constexpr const char* kSixUnitsReversed =
-    "unit 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1E6F7 0 10.77.0.14 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1D5E6 0 10.77.0.13 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100\n"
-    "unit 1B3C4 0 10.77.0.11 255.255.0.0 10.77.0.1 QX-200\n"
-    "unit 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\n";
+// The lab's six units answering in reverse order of serial, so that sorting shows.
+const std::string kSixUnitsReversed = [] {
+    std::vector<sim::SimulatedUnit> units = sim::LabUnits(6);
+    std::reverse(units.begin(), units.end());
+    return sim::FormatUnitTable(units);
+}();
 
 constexpr const char* kSixUnitsCsv =
     "serial,dhcp,address,mask,gateway,chip\r\n"
@@ -175,6 +174,21 @@ TEST_F(QuorrelLab, DiscoverListsTheSixUnitsByteForByteInEachFormat) {
     EXPECT_EQ(std::count(readBack.out.begin(), readBack.out.end(), '\n'), 6) << readBack.out;
     for (const std::string& line : Lines(readBack.out)) EXPECT_NE(line.find(" unchanged: "), std::string::npos) << line;
     EXPECT_EQ(SetConfigMessages(WireSince(log)), std::vector<std::string>{});
+}
+
+TEST_F(QuorrelLab, InterfaceAndVerboseReachTheLibrary) {
+    const Outcome lab0 = RunQuorrel({"discover", "--timeout", "300", "--interface", "lab0", "--verbose", "--format", "csv"});
+    EXPECT_EQ(lab0.status, 0);
+    EXPECT_EQ(lab0.out, kSixUnitsCsv);
+    EXPECT_NE(lab0.err.find("varl: sent 3 bytes to 255.255.255.255:8001 on lab0 from 10.77.0.1\n"), std::string::npos)
+        << lab0.err;
+
+    DatagramLog log;
+    const Outcome none = RunQuorrel({"discover", "--timeout", "300", "--interface", "eth9"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "quorrel: Communications error. VARL_INTERFACES names no usable interface.\n");
+    EXPECT_EQ(DiscoveryRequests(WireSince(log)), 0);
 }
 
 TEST_F(QuorrelLab, DiscoverWithNoUnitSaysSoOnStandardErrorAndSucceeds) {
