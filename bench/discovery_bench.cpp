@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "capped_socket.h"
 #include "datagram_socket.h"
 #include "lab_units.h"
 #include "network_interfaces.h"
@@ -31,41 +32,6 @@ namespace {
 
 constexpr uint32_t kTimeOutMs = 2000;
 constexpr int kUnitCounts[] = {0, 6, 1000, 10000};
-
-// The library's socket, its receive buffer cut once created.
-class CappedSocket final : public varl::DatagramSocket {
-public:
-    explicit CappedSocket(int capBytes) : capBytes_(capBytes) {}
-
-    varl::SocketResult Create() override {
-        const varl::SocketResult created = socket_.Create();
-        if (capBytes_ > 0) {
-            // The library's is the only socket the bench has open while a discovery runs.
-            for (int fd = 1023; fd > 2; --fd) {
-                int type = 0;
-                socklen_t length = sizeof type;
-                if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0) {
-                    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &capBytes_, sizeof capBytes_);
-                    break;
-                }
-            }
-        }
-        return created;
-    }
-    varl::SocketResult EnableBroadcast() override { return socket_.EnableBroadcast(); }
-    varl::SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port,
-                                     const varl::NetworkInterface* via) override {
-        return socket_.SendBroadcast(bytes, length, port, via);
-    }
-    varl::SocketResult ReceiveFrom(char* buffer, std::size_t size) override { return socket_.ReceiveFrom(buffer, size); }
-    bool WaitReadable(std::chrono::nanoseconds timeout) override { return socket_.WaitReadable(timeout); }
-    uint32_t DroppedDatagrams() override { return socket_.DroppedDatagrams(); }
-    void Close() override { socket_.Close(); }
-
-private:
-    int capBytes_;
-    varl::PosixDatagramSocket socket_;
-};
 
 std::string LabDir() {
     const char* labDir = std::getenv("LAB_DIR");
@@ -132,7 +98,7 @@ struct Run {
 };
 
 Run Discover(int capBytes) {
-    CappedSocket socket(capBytes);
+    varl::testing::CappedSocket socket(capBytes);
     varl::SteadyPollClock clock;
     varl::SystemInterfaceList interfaces;
     varl::Exchange exchange{socket, clock, interfaces, {}, {}};

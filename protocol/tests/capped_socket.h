@@ -1,0 +1,63 @@
+// The library's own socket with its receive buffer cut, once created, to what a kernel whose
+// net.core.rmem_max is capBytes grants a process without CAP_NET_ADMIN, whatever this host's
+// setting; it also notes the buffer the kernel granted before the cut. For lab tests and
+// benchmarks that measure discovery against a stock kernel's buffer.
+#pragma once
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "datagram_socket.h"
+
+namespace varl::testing {
+
+class CappedSocket final : public DatagramSocket {
+public:
+    // capBytes 0 leaves the buffer as granted.
+    explicit CappedSocket(int capBytes) : capBytes_(capBytes) {}
+
+    SocketResult Create() override {
+        const std::set<int> before = SocketDescriptors();
+        const SocketResult created = socket_.Create();
+        for (int fd : SocketDescriptors()) {
+            if (before.count(fd) != 0) continue;
+            socklen_t length = sizeof grantedBuffer_;
+            getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &grantedBuffer_, &length);
+            if (capBytes_ > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &capBytes_, sizeof capBytes_);
+        }
+        return created;
+    }
+    SocketResult EnableBroadcast() override { return socket_.EnableBroadcast(); }
+    SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port,
+                               const NetworkInterface* via) override {
+        return socket_.SendBroadcast(bytes, length, port, via);
+    }
+    SocketResult ReceiveFrom(char* buffer, std::size_t size) override { return socket_.ReceiveFrom(buffer, size); }
+    bool WaitReadable(std::chrono::nanoseconds timeout) override { return socket_.WaitReadable(timeout); }
+    uint32_t DroppedDatagrams() override { return socket_.DroppedDatagrams(); }
+    void Close() override { socket_.Close(); }
+
+    // The receive buffer the kernel granted the socket, as SO_RCVBUF reports it.
+    int GrantedBuffer() const { return grantedBuffer_; }
+
+private:
+    static std::set<int> SocketDescriptors() {
+        std::set<int> sockets;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            const int fd = std::atoi(entry.path().filename().c_str());
+            struct stat status {};
+            if (fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode)) sockets.insert(fd);
+        }
+        return sockets;
+    }
+
+    int capBytes_;
+    int grantedBuffer_ = 0;
+    PosixDatagramSocket socket_;
+};
+
+}  // namespace varl::testing
