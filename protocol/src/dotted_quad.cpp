@@ -31,12 +31,11 @@ uint32_t ParseDottedQuad(std::string_view text) {
     return result;
 }
 
-std::string FormatDottedQuad(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%01d.%01d.%01d.%01d", static_cast<int>(value >> 24),
-                  static_cast<int>((value >> 16) & 255), static_cast<int>((value >> 8) & 255),
-                  static_cast<int>(value & 255));
-    return text;
+std::string FormatDottedQuad(uint32_t value) { return AddressText(value).text; }
+
+AddressText::AddressText(uint32_t address) {
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, address >> 16 & 255, address >> 8 & 255,
+                  address & 255);
 }
 
 }  // namespace varl

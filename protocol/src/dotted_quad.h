@@ -18,4 +18,10 @@ uint32_t ParseDottedQuad(std::string_view text);
 // The four octets of value, most significant first, in decimal without leading zeros: "10.0.0.1".
 std::string FormatDottedQuad(uint32_t value);
 
+// The same text in a buffer of its own, for code that must not take memory from the heap.
+struct AddressText {
+    explicit AddressText(uint32_t address);
+    char text[16];
+};
+
 }  // namespace varl

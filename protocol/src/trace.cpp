@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dotted_quad.h"
+
 namespace varl {
 namespace {
 
@@ -26,11 +28,6 @@ void WriteLine(int descriptor, char* line, std::size_t length) {
 }
 
 }  // namespace
-
-AddressText::AddressText(uint32_t address) {
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, address >> 16 & 255, address >> 8 & 255,
-                  address & 255);
-}
 
 Trace Trace::FromEnvironment() {
     const char* value = std::getenv("VARL_TRACE");

@@ -31,10 +31,4 @@ private:
     int descriptor_ = -1;
 };
 
-// "10.77.0.1" for 0x0A4D0001, into a buffer of its own that needs no memory from the heap.
-struct AddressText {
-    explicit AddressText(uint32_t address);
-    char text[16];
-};
-
 }  // namespace varl

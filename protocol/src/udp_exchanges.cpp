@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "dotted_quad.h"
 #include "failure_texts.h"
 #include "messages.h"
 
