@@ -12,16 +12,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ftp_lab.h"
+#include "lab_output_rule.h"
 #include "varl.h"
 
 // The library logs in and stores in two calls of libcurl's curl_easy_perform, one right after the
@@ -41,6 +39,8 @@ extern "C" CURLcode curl_easy_perform(CURL* handle) {
 
 namespace ftp_lab {
 namespace {
+
+using varl::testing::LabOutputRule;
 
 class FtpFailureTest : public ::testing::Test {
 protected:
@@ -192,40 +192,14 @@ TEST_F(FtpFailureTest, UnitGoneBetweenLoginAndStoreFailsWithTheConnectionText) {
     EXPECT_EQ(outcome.text, kConnectionText);
 }
 
-// Rejects the first connection attempt to an address's FTP port with a TCP reset, as a closed port
-// would, and lets the later ones through. The rule lives in this lab's own network namespace.
-class FirstConnectRefused {
-public:
-    explicit FirstConnectRefused(const std::string& address) {
-        Nft("add table ip varl_test");
-        Nft("add chain ip varl_test output '{ type filter hook output priority 0; }'");
-        // A SYN is 60 bytes: the quota lets the rule match the first one only.
-        Nft("add rule ip varl_test output ip daddr " + address +
-            " tcp dport 21 tcp flags syn quota until 100 bytes counter reject with tcp reset");
-    }
-    ~FirstConnectRefused() { std::system("nft delete table ip varl_test"); }
-
-    // How many attempts the rule refused.
-    int Refused() const {
-        FILE* listing = popen("nft list chain ip varl_test output", "r");
-        std::string text;
-        for (int c; (c = std::fgetc(listing)) != EOF;) text.push_back(static_cast<char>(c));
-        pclose(listing);
-        const auto at = text.find("counter packets ");
-        return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + 16);
-    }
-
-private:
-    static void Nft(const std::string& arguments) {
-        if (std::system(("nft " + arguments).c_str()) != 0) throw std::runtime_error("nft " + arguments);
-    }
-};
-
 TEST_F(FtpFailureTest, ConnectRefusedOnceIsTriedAgainAndStoresTheFile) {
     const SpareServer server("10.77.200.7", {});
-    const FirstConnectRefused refusal("10.77.200.7");
+    // The first connection attempt gets a TCP reset, as a closed port would give; later ones pass.
+    // A SYN is 60 bytes: the quota lets the rule match the first one only.
+    const LabOutputRule refusal(
+        "ip daddr 10.77.200.7 tcp dport 21 tcp flags syn quota until 100 bytes counter reject with tcp reset");
     const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.7")), page_.c_str(), "PAGE.HTM");
-    ASSERT_EQ(refusal.Refused(), 1);
+    ASSERT_EQ(refusal.Counted(), 1) << "connection attempts refused";
     ASSERT_TRUE(outcome.stored) << outcome.text;
     EXPECT_EQ(ReadFile(server.Home() + "/PAGE.HTM"), "<html></html>\n");
 }

@@ -18,6 +18,7 @@
 
 #include "device_record_testing.h"
 #include "lab_client.h"
+#include "lab_output_rule.h"
 #include "lab_units.h"
 #include "varl.h"
 
@@ -26,6 +27,7 @@ namespace {
 using sim::lab::DatagramLog;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
+using varl::testing::LabOutputRule;
 using varl::testing::MakeRecord;
 
 constexpr uint32_t kTimeOutMs = 300;
@@ -120,26 +122,6 @@ private:
     int saved_ = -1;
 };
 
-// Drops every datagram sent out of an interface, so that the send there fails at once (EPERM),
-// as one to a link pulled out between listing the interfaces and sending would. The rule lives
-// in this lab's own network namespace.
-class SendsFailOn {
-public:
-    explicit SendsFailOn(const std::string& interface) {
-        Nft("add table ip varl_links");
-        Nft("add chain ip varl_links output '{ type filter hook output priority 0; }'");
-        Nft("add rule ip varl_links output oifname " + interface + " udp dport 8001 drop");
-    }
-    ~SendsFailOn() { std::system("nft delete table ip varl_links"); }
-    SendsFailOn(const SendsFailOn&) = delete;
-    SendsFailOn& operator=(const SendsFailOn&) = delete;
-
-private:
-    static void Nft(const std::string& arguments) {
-        ASSERT_EQ(std::system(("nft " + arguments).c_str()), 0) << "nft " << arguments;
-    }
-};
-
 class TwoLinksTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -203,7 +185,9 @@ TEST_F(TwoLinksTest, NamingNoUsableInterfaceFailsEveryExchangeWithTheText) {
 }
 
 TEST_F(TwoLinksTest, ALinkWhoseSendFailsDoesNotStopTheOther) {
-    const SendsFailOn failing("lab0");  // the first sent on
+    // Every datagram out of lab0, the first sent on, is dropped, so that the send there fails at
+    // once (EPERM), as one to a link pulled out between listing the interfaces and sending would.
+    const LabOutputRule failing("oifname lab0 udp dport 8001 drop");
     const Found found = Discover();
     ASSERT_TRUE(found.ok) << TakeLastError();
     EXPECT_EQ(found.Serials(), SerialsOn(sim::kSecondLink));
