@@ -38,6 +38,7 @@
 namespace parbex {
 namespace {
 
+using fake_varl::Answer;
 using fake_varl::DiscoverAnswer;
 using testing::Failure;
 using testing::FakeLibrary;
@@ -55,10 +56,6 @@ std::vector<DeviceRecord> SixUnits() {
                                    unit.gateway, unit.chipName));
     }
     return units;
-}
-
-DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
-    return {1, static_cast<std::uint32_t>(units.size()), units};
 }
 
 class ParbexDlgTest : public ::testing::Test {

@@ -18,6 +18,11 @@ struct DiscoverAnswer {
     std::vector<DeviceRecord> records;      // copied while the caller's capacity allows
 };
 
+// An answer that lists these units and counts exactly as many.
+inline DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
+    return {1, static_cast<std::uint32_t>(units.size()), units};
+}
+
 struct RecordedCall {
     std::string exportName;
     // VARL_Admin_Discover
