@@ -57,7 +57,7 @@ protected:
             fake.State().discoverAnswers.push_back({1, 2, units});
             auto window = std::make_unique<CParbexDlg>(binding);
             window->OnDiscover();
-            auto* tree = window->findChild<QTreeWidget*>(QStringLiteral("deviceTree"));
+            auto* tree = testing::Find<QTreeWidget>(*window, "deviceTree");
             tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(1));
             return window;
         }
@@ -180,7 +180,7 @@ TEST_P(DialogTabOrderTest, FollowsTheTemplateBothWays) {
     const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
     testing::ShowActive(*dialog);
     const std::vector<std::string>& stops = GetParam().stops;
-    dialog->findChild<QWidget*>(QString::fromStdString(stops.front()))->setFocus(Qt::TabFocusReason);
+    testing::Find<QWidget>(*dialog, stops.front().c_str())->setFocus(Qt::TabFocusReason);
 
     std::vector<std::string> forward{FocusedControl(*dialog)};
     for (std::size_t i = 0; i < stops.size(); ++i) {
@@ -214,7 +214,7 @@ TEST_F(DialogControlsTest, AddressFieldsAreNamedAfterTheirLabelsForAssistiveTech
     const std::pair<const char*, const char*> fields[] = {
         {"ipAddress", "IP Address"}, {"ipNetMask", "Net mask"}, {"ipGateway", "Gateway"}};
     for (const auto& [name, label] : fields) {
-        auto* field = dialog->findChild<Ipv4AddressEdit*>(QString::fromLatin1(name));
+        auto* field = testing::Find<Ipv4AddressEdit>(*dialog, name);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name).toStdString(), label);
         for (int i = 0; i < 4; ++i) {
             QAccessibleInterface* box = QAccessible::queryAccessibleInterface(field->Box(i));
@@ -223,9 +223,8 @@ TEST_F(DialogControlsTest, AddressFieldsAreNamedAfterTheirLabelsForAssistiveTech
         }
     }
     // The read-only fields take their names from their labels.
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog->findChild<QLineEdit*>(QStringLiteral("serialEdit")))
-                  ->text(QAccessible::Name),
-              "Serial Number:");
+    QLineEdit* serial = testing::Find<QLineEdit>(*dialog, "serialEdit");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(serial)->text(QAccessible::Name), "Serial Number:");
 }
 
 struct FrameRow {

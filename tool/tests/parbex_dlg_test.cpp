@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,8 +39,10 @@ namespace {
 
 using fake_varl::Answer;
 using fake_varl::DiscoverAnswer;
+using testing::Click;
 using testing::Failure;
 using testing::FakeLibrary;
+using testing::Find;
 using testing::Info;
 using testing::MakeRecord;
 using testing::MessageRecorder;
@@ -71,8 +72,8 @@ protected:
         testing::ShowActive(*window);
     }
 
-    QTreeWidget* Tree() const { return window->findChild<QTreeWidget*>(QStringLiteral("deviceTree")); }
-    QPushButton* Button(const char* name) const { return window->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QTreeWidget* Tree() const { return Find<QTreeWidget>(*window, "deviceTree"); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(*window, name); }
 
     void Discover(const std::vector<DiscoverAnswer>& answers) {
         fake->State().discoverAnswers.assign(answers.begin(), answers.end());
@@ -308,8 +309,8 @@ TEST_F(ParbexDlgTest, EscOnADetailItemOpensTheDialogForThatUnit) {
     ClickItem(Detail(3, 1));
     QString serialShown;
     dialogs.script = [&serialShown](QDialog& dialog) {
-        serialShown = dialog.findChild<QLineEdit*>(QStringLiteral("serialEdit"))->text();
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        serialShown = Find<QLineEdit>(dialog, "serialEdit")->text();
+        Click(dialog, "cancelButton");
     };
     QTest::keyClick(Tree(), Qt::Key_Escape);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Device Configuration"});
@@ -355,11 +356,11 @@ TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhat
     fake->State().setConfigResult = 0;
     ClickItem(Detail(1, 2));
     dialogs.script = [](QDialog& dialog) {
-        auto* address = dialog.findChild<Ipv4AddressEdit*>(QStringLiteral("ipAddress"));
+        auto* address = Find<Ipv4AddressEdit>(dialog, "ipAddress");
         address->Box(2)->setFocus();
         address->Box(2)->selectAll();
         testing::TypeKeys(dialog, "200.5");
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+        Click(dialog, "saveButton");
     };
     QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
     ASSERT_EQ(dialogs.runTitles.size(), 1u);
@@ -377,8 +378,8 @@ TEST_F(ParbexDlgTest, CancelInTheDialogLeavesTheTreeAsItWas) {
     DiscoverSix();
     ClickItem(Detail(0, 1));
     dialogs.script = [](QDialog& dialog) {
-        QTest::mouseClick(dialog.findChild<QRadioButton*>(QStringLiteral("dhcpOn")), Qt::LeftButton);
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        Click(dialog, "dhcpOn");
+        Click(dialog, "cancelButton");
     };
     QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
     EXPECT_EQ(Detail(0, 1)->text(0), "DHCP: Off");
@@ -489,7 +490,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTest, AboutIsInTheContextMenuAndOnF1) {
-    auto* about = window->findChild<QAction*>(QStringLiteral("aboutAction"));
+    auto* about = Find<QAction>(*window, "aboutAction");
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->text(), "&About Parbex...");
     EXPECT_EQ(window->contextMenuPolicy(), Qt::ActionsContextMenu);
@@ -498,9 +499,9 @@ TEST_F(ParbexDlgTest, AboutIsInTheContextMenuAndOnF1) {
     QStringList texts;
     dialogs.script = [&texts](QDialog& dialog) {
         for (const char* name : {"makerLabel", "versionLabel", "copyrightLabel"}) {
-            texts << dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
+            texts << Find<QLabel>(dialog, name)->text();
         }
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+        Click(dialog, "okButton");
     };
     QTest::keyClick(window.get(), Qt::Key_F1);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"About Parbex"});
@@ -540,8 +541,7 @@ TEST_F(ParbexDlgTest, RemembersItsSizeForTheNextRun) {
     CParbexDlg nextRun(*binding);
     testing::ShowActive(nextRun);
     EXPECT_EQ(nextRun.size(), first + QSize(150, 90));
-    EXPECT_EQ(nextRun.findChild<QTreeWidget*>(QStringLiteral("deviceTree"))->size(),
-              Tree()->size());
+    EXPECT_EQ(Find<QTreeWidget>(nextRun, "deviceTree")->size(), Tree()->size());
 }
 
 // Stands in for the desktop's browser: notes the addresses it is asked to open.
@@ -725,9 +725,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, DialogRunnerFileChooserTest,
 TEST(CParbexApp, RunsTheMainWindowModallyAndEndsWithTheOrdinaryExit) {
     ScriptedDialogs dialogs;
     CParbexApp app;
-    dialogs.script = [](QDialog& dialog) {
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
-    };
+    dialogs.script = [](QDialog& dialog) { Click(dialog, "closeButton"); };
     EXPECT_EQ(app.InitInstance(), 0);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Quorrel Config Tool"});
     EXPECT_EQ(dialogs.leftOpen, 0);
