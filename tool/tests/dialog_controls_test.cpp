@@ -31,15 +31,8 @@ using testing::MakeRecord;
 enum class Dialog { MainWindow, DeviceConfiguration, About };
 
 const char* NameOf(Dialog dialog) {
-    switch (dialog) {
-    case Dialog::MainWindow:
-        return "main_window";
-    case Dialog::DeviceConfiguration:
-        return "device_configuration";
-    case Dialog::About:
-        break;
-    }
-    return "about";
+    constexpr const char* kNames[] = {"main_window", "device_configuration", "about"};
+    return kNames[static_cast<int>(dialog)];
 }
 
 class DialogControlsTest : public ::testing::Test {
@@ -182,22 +175,20 @@ TEST_P(DialogTabOrderTest, FollowsTheTemplateBothWays) {
     const std::vector<std::string>& stops = GetParam().stops;
     testing::Find<QWidget>(*dialog, stops.front().c_str())->setFocus(Qt::TabFocusReason);
 
-    std::vector<std::string> forward{FocusedControl(*dialog)};
-    for (std::size_t i = 0; i < stops.size(); ++i) {
-        testing::TypeKeys(*dialog, "{Tab}");
-        forward.push_back(FocusedControl(*dialog));
-    }
+    // Where the focus stands now and after each of as many presses of key as there are stops.
+    const auto walk = [&dialog, &stops](const char* key) {
+        std::vector<std::string> visited{FocusedControl(*dialog)};
+        for (std::size_t i = 0; i < stops.size(); ++i) {
+            testing::TypeKeys(*dialog, key);
+            visited.push_back(FocusedControl(*dialog));
+        }
+        return visited;
+    };
     std::vector<std::string> expected = stops;
     expected.push_back(stops.front());
-    EXPECT_EQ(forward, expected);
-
-    std::vector<std::string> backward{FocusedControl(*dialog)};
-    for (std::size_t i = 0; i < stops.size(); ++i) {
-        testing::TypeKeys(*dialog, "{Backtab}");
-        backward.push_back(FocusedControl(*dialog));
-    }
+    EXPECT_EQ(walk("{Tab}"), expected);
     std::reverse(expected.begin(), expected.end());
-    EXPECT_EQ(backward, expected);
+    EXPECT_EQ(walk("{Backtab}"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
