@@ -570,9 +570,9 @@ struct TreeMenuRow {
 
 class ParbexDlgTreeMenuTest : public ParbexDlgTest, public ::testing::WithParamInterface<TreeMenuRow> {
 protected:
-    // Opens the tree's context menu at position (viewport coordinates) as the mouse does, notes
-    // what it offers and chooses the entry with the given text, if any.
-    QStringList OpenMenu(QPoint position, const QString& choice) {
+    // Sends receiver the event that asks for the tree's context menu, notes what the menu offers
+    // and chooses the entry with the given text, if any.
+    static QStringList OpenMenu(QWidget* receiver, QContextMenuEvent& event, const QString& choice) {
         QStringList offered;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -585,9 +585,14 @@ protected:
             menu->close();
             if (chosen != nullptr) chosen->trigger();
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, position, Tree()->viewport()->mapToGlobal(position));
-        QApplication::sendEvent(Tree()->viewport(), &event);
+        QApplication::sendEvent(receiver, &event);
         return offered;
+    }
+
+    // Opens the menu as the mouse does, at position (viewport coordinates).
+    QStringList OpenMenu(QPoint position, const QString& choice) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, position, Tree()->viewport()->mapToGlobal(position));
+        return OpenMenu(Tree()->viewport(), event, choice);
     }
 
     QPoint PositionOf(int depth) {
@@ -636,19 +641,11 @@ TEST_F(ParbexDlgTreeMenuTest, ADesktopWithoutABrowserSaysSo) {
 TEST_F(ParbexDlgTreeMenuTest, TheMenuKeyOpensItOnTheCurrentItem) {
     DiscoverSix();
     ClickItem(Detail(2, 1));
-    QStringList offered;
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* action : menu->actions()) offered << action->text();
-        menu->actions().first()->trigger();
-        menu->close();
-    });
     // What the desktop's window sends its focus widget for the Menu key.
     Tree()->setFocus();
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), Tree()->mapToGlobal(QPoint()));
-    QApplication::sendEvent(Tree(), &event);
-    EXPECT_EQ(offered, (QStringList{"&Copy Address", "Open in &Web Browser"}));
+    EXPECT_EQ(OpenMenu(Tree(), event, QStringLiteral("&Copy Address")),
+              (QStringList{"&Copy Address", "Open in &Web Browser"}));
     EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.12");
 }
 
