@@ -1,5 +1,5 @@
 // What a fake protocol library answers and what it was asked: the tests script it through the
-// one control export FakeVarl_State, looked up with dlsym on the same handle the tool loads.
+// one control export FakeVarl_State, looked up with dlsym on the same handle the binding loads.
 #pragma once
 
 #include <cstdint>
