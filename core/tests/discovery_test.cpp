@@ -12,6 +12,7 @@
 namespace quorrel {
 namespace {
 
+using fake_varl::Answer;
 using fake_varl::DiscoverAnswer;
 using testing::FakeLibrary;
 using varl::testing::MakeRecord;
@@ -20,10 +21,6 @@ std::vector<DeviceRecord> Units(std::uint32_t count) {
     std::vector<DeviceRecord> units;
     for (std::uint32_t i = 0; i < count; ++i) units.push_back(MakeRecord(0x10000 + i, 0, 0x0A4D000A + i, 0, 0, "QX"));
     return units;
-}
-
-DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
-    return {1, static_cast<std::uint32_t>(units.size()), units};
 }
 
 const DiscoverAnswer kFails{0, 0, {}};

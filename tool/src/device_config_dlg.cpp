@@ -117,8 +117,8 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
     m_radioOn->setObjectName(QStringLiteral("dhcpOn"));
     m_radioOn->setGeometry(du.Rect(89, 43, 27, 12));
 
-    // Exactly Off and On: choosing one clears the other; the group's ids are the indices that
-    // m_nDhcp holds.
+    // Exactly Off and On: choosing one clears the other. The group's ids are the core's DHCP
+    // choices, and its -1 for no button checked is kDhcpNeither, so DhcpChoice reads it as is.
     m_groupDhcp = new QButtonGroup(this);
     m_groupDhcp->addButton(m_radioOff, quorrel::kDhcpOff);
     m_groupDhcp->addButton(m_radioOn, quorrel::kDhcpOn);

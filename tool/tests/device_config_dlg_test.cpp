@@ -18,7 +18,9 @@
 namespace parbex {
 namespace {
 
+using testing::Click;
 using testing::Failure;
+using testing::Find;
 using testing::FakeLibrary;
 using testing::Info;
 using testing::MakeRecord;
@@ -26,7 +28,7 @@ using testing::MessageRecorder;
 using testing::Plain;
 using testing::RecordedMessage;
 using testing::ScriptedDialogs;
-using testing::TypeKeys;
+using testing::TypeAddress;
 
 const char* const kSentNotice = quorrel::texts::kConfigurationSent;
 
@@ -49,27 +51,6 @@ protected:
         const int result = dialog.DoModal();
         record = dialog.Record();
         return result;
-    }
-
-    template <typename Widget>
-    static Widget* Find(QDialog& dialog, const char* name) {
-        auto* widget = dialog.findChild<Widget*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    static void Click(QDialog& dialog, const char* name) {
-        QTest::mouseClick(Find<QAbstractButton>(dialog, name), Qt::LeftButton);
-    }
-
-    // Replaces the whole content of an address field by typing, dots included.
-    static void TypeAddress(QDialog& dialog, const char* field, const char* text) {
-        auto* edit = Find<Ipv4AddressEdit>(dialog, field);
-        for (int i = 3; i >= 0; --i) {
-            edit->Box(i)->clear();
-        }
-        edit->Box(0)->setFocus();
-        TypeKeys(dialog, text);
     }
 
     static std::uint32_t AddressIn(QDialog& dialog, const char* field) {
@@ -209,9 +190,7 @@ TEST_P(DeviceConfigDlgCancelTest, LeavesTheRecordAsItWasAfterEdits) {
 INSTANTIATE_TEST_SUITE_P(
     Ways, DeviceConfigDlgCancelTest,
     ::testing::Values(CancelRow{"cancel_button",
-                                [](QDialog& dialog) {
-                                    QTest::mouseClick(dialog.findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-                                }},
+                                [](QDialog& dialog) { Click(dialog, "cancelButton"); }},
                       CancelRow{"escape_key", [](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); }},
                       CancelRow{"title_bar_close", [](QDialog& dialog) { dialog.close(); }}),
     [](const auto& info) { return info.param.name; });

@@ -31,15 +31,8 @@ using testing::MakeRecord;
 enum class Dialog { MainWindow, DeviceConfiguration, About };
 
 const char* NameOf(Dialog dialog) {
-    switch (dialog) {
-    case Dialog::MainWindow:
-        return "main_window";
-    case Dialog::DeviceConfiguration:
-        return "device_configuration";
-    case Dialog::About:
-        break;
-    }
-    return "about";
+    constexpr const char* kNames[] = {"main_window", "device_configuration", "about"};
+    return kNames[static_cast<int>(dialog)];
 }
 
 class DialogControlsTest : public ::testing::Test {
@@ -57,7 +50,7 @@ protected:
             fake.State().discoverAnswers.push_back({1, 2, units});
             auto window = std::make_unique<CParbexDlg>(binding);
             window->OnDiscover();
-            auto* tree = window->findChild<QTreeWidget*>(QStringLiteral("deviceTree"));
+            auto* tree = testing::Find<QTreeWidget>(*window, "deviceTree");
             tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(1));
             return window;
         }
@@ -180,24 +173,22 @@ TEST_P(DialogTabOrderTest, FollowsTheTemplateBothWays) {
     const std::unique_ptr<QDialog> dialog = Make(GetParam().dialog);
     testing::ShowActive(*dialog);
     const std::vector<std::string>& stops = GetParam().stops;
-    dialog->findChild<QWidget*>(QString::fromStdString(stops.front()))->setFocus(Qt::TabFocusReason);
+    testing::Find<QWidget>(*dialog, stops.front().c_str())->setFocus(Qt::TabFocusReason);
 
-    std::vector<std::string> forward{FocusedControl(*dialog)};
-    for (std::size_t i = 0; i < stops.size(); ++i) {
-        testing::TypeKeys(*dialog, "{Tab}");
-        forward.push_back(FocusedControl(*dialog));
-    }
+    // Where the focus stands now and after each of as many presses of key as there are stops.
+    const auto walk = [&dialog, &stops](const char* key) {
+        std::vector<std::string> visited{FocusedControl(*dialog)};
+        for (std::size_t i = 0; i < stops.size(); ++i) {
+            testing::TypeKeys(*dialog, key);
+            visited.push_back(FocusedControl(*dialog));
+        }
+        return visited;
+    };
     std::vector<std::string> expected = stops;
     expected.push_back(stops.front());
-    EXPECT_EQ(forward, expected);
-
-    std::vector<std::string> backward{FocusedControl(*dialog)};
-    for (std::size_t i = 0; i < stops.size(); ++i) {
-        testing::TypeKeys(*dialog, "{Backtab}");
-        backward.push_back(FocusedControl(*dialog));
-    }
+    EXPECT_EQ(walk("{Tab}"), expected);
     std::reverse(expected.begin(), expected.end());
-    EXPECT_EQ(backward, expected);
+    EXPECT_EQ(walk("{Backtab}"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -214,7 +205,7 @@ TEST_F(DialogControlsTest, AddressFieldsAreNamedAfterTheirLabelsForAssistiveTech
     const std::pair<const char*, const char*> fields[] = {
         {"ipAddress", "IP Address"}, {"ipNetMask", "Net mask"}, {"ipGateway", "Gateway"}};
     for (const auto& [name, label] : fields) {
-        auto* field = dialog->findChild<Ipv4AddressEdit*>(QString::fromLatin1(name));
+        auto* field = testing::Find<Ipv4AddressEdit>(*dialog, name);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name).toStdString(), label);
         for (int i = 0; i < 4; ++i) {
             QAccessibleInterface* box = QAccessible::queryAccessibleInterface(field->Box(i));
@@ -223,9 +214,8 @@ TEST_F(DialogControlsTest, AddressFieldsAreNamedAfterTheirLabelsForAssistiveTech
         }
     }
     // The read-only fields take their names from their labels.
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(dialog->findChild<QLineEdit*>(QStringLiteral("serialEdit")))
-                  ->text(QAccessible::Name),
-              "Serial Number:");
+    QLineEdit* serial = testing::Find<QLineEdit>(*dialog, "serialEdit");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(serial)->text(QAccessible::Name), "Serial Number:");
 }
 
 struct FrameRow {

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,9 +37,12 @@
 namespace parbex {
 namespace {
 
+using fake_varl::Answer;
 using fake_varl::DiscoverAnswer;
+using testing::Click;
 using testing::Failure;
 using testing::FakeLibrary;
+using testing::Find;
 using testing::Info;
 using testing::MakeRecord;
 using testing::MessageRecorder;
@@ -57,10 +59,6 @@ std::vector<DeviceRecord> SixUnits() {
     return units;
 }
 
-DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
-    return {1, static_cast<std::uint32_t>(units.size()), units};
-}
-
 class ParbexDlgTest : public ::testing::Test {
 protected:
     ParbexDlgTest() { UseLibrary(FAKE_VARL_FULL); }
@@ -74,8 +72,8 @@ protected:
         testing::ShowActive(*window);
     }
 
-    QTreeWidget* Tree() const { return window->findChild<QTreeWidget*>(QStringLiteral("deviceTree")); }
-    QPushButton* Button(const char* name) const { return window->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QTreeWidget* Tree() const { return Find<QTreeWidget>(*window, "deviceTree"); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(*window, name); }
 
     void Discover(const std::vector<DiscoverAnswer>& answers) {
         fake->State().discoverAnswers.assign(answers.begin(), answers.end());
@@ -311,8 +309,8 @@ TEST_F(ParbexDlgTest, EscOnADetailItemOpensTheDialogForThatUnit) {
     ClickItem(Detail(3, 1));
     QString serialShown;
     dialogs.script = [&serialShown](QDialog& dialog) {
-        serialShown = dialog.findChild<QLineEdit*>(QStringLiteral("serialEdit"))->text();
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        serialShown = Find<QLineEdit>(dialog, "serialEdit")->text();
+        Click(dialog, "cancelButton");
     };
     QTest::keyClick(Tree(), Qt::Key_Escape);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Device Configuration"});
@@ -358,11 +356,11 @@ TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhat
     fake->State().setConfigResult = 0;
     ClickItem(Detail(1, 2));
     dialogs.script = [](QDialog& dialog) {
-        auto* address = dialog.findChild<Ipv4AddressEdit*>(QStringLiteral("ipAddress"));
+        auto* address = Find<Ipv4AddressEdit>(dialog, "ipAddress");
         address->Box(2)->setFocus();
         address->Box(2)->selectAll();
         testing::TypeKeys(dialog, "200.5");
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+        Click(dialog, "saveButton");
     };
     QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
     ASSERT_EQ(dialogs.runTitles.size(), 1u);
@@ -380,8 +378,8 @@ TEST_F(ParbexDlgTest, CancelInTheDialogLeavesTheTreeAsItWas) {
     DiscoverSix();
     ClickItem(Detail(0, 1));
     dialogs.script = [](QDialog& dialog) {
-        QTest::mouseClick(dialog.findChild<QRadioButton*>(QStringLiteral("dhcpOn")), Qt::LeftButton);
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        Click(dialog, "dhcpOn");
+        Click(dialog, "cancelButton");
     };
     QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
     EXPECT_EQ(Detail(0, 1)->text(0), "DHCP: Off");
@@ -492,7 +490,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTest, AboutIsInTheContextMenuAndOnF1) {
-    auto* about = window->findChild<QAction*>(QStringLiteral("aboutAction"));
+    auto* about = Find<QAction>(*window, "aboutAction");
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->text(), "&About Parbex...");
     EXPECT_EQ(window->contextMenuPolicy(), Qt::ActionsContextMenu);
@@ -501,9 +499,9 @@ TEST_F(ParbexDlgTest, AboutIsInTheContextMenuAndOnF1) {
     QStringList texts;
     dialogs.script = [&texts](QDialog& dialog) {
         for (const char* name : {"makerLabel", "versionLabel", "copyrightLabel"}) {
-            texts << dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
+            texts << Find<QLabel>(dialog, name)->text();
         }
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+        Click(dialog, "okButton");
     };
     QTest::keyClick(window.get(), Qt::Key_F1);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"About Parbex"});
@@ -543,8 +541,7 @@ TEST_F(ParbexDlgTest, RemembersItsSizeForTheNextRun) {
     CParbexDlg nextRun(*binding);
     testing::ShowActive(nextRun);
     EXPECT_EQ(nextRun.size(), first + QSize(150, 90));
-    EXPECT_EQ(nextRun.findChild<QTreeWidget*>(QStringLiteral("deviceTree"))->size(),
-              Tree()->size());
+    EXPECT_EQ(Find<QTreeWidget>(nextRun, "deviceTree")->size(), Tree()->size());
 }
 
 // Stands in for the desktop's browser: notes the addresses it is asked to open.
@@ -573,9 +570,9 @@ struct TreeMenuRow {
 
 class ParbexDlgTreeMenuTest : public ParbexDlgTest, public ::testing::WithParamInterface<TreeMenuRow> {
 protected:
-    // Opens the tree's context menu at position (viewport coordinates) as the mouse does, notes
-    // what it offers and chooses the entry with the given text, if any.
-    QStringList OpenMenu(QPoint position, const QString& choice) {
+    // Sends receiver the event that asks for the tree's context menu, notes what the menu offers
+    // and chooses the entry with the given text, if any.
+    static QStringList OpenMenu(QWidget* receiver, QContextMenuEvent& event, const QString& choice) {
         QStringList offered;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -588,9 +585,14 @@ protected:
             menu->close();
             if (chosen != nullptr) chosen->trigger();
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, position, Tree()->viewport()->mapToGlobal(position));
-        QApplication::sendEvent(Tree()->viewport(), &event);
+        QApplication::sendEvent(receiver, &event);
         return offered;
+    }
+
+    // Opens the menu as the mouse does, at position (viewport coordinates).
+    QStringList OpenMenu(QPoint position, const QString& choice) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, position, Tree()->viewport()->mapToGlobal(position));
+        return OpenMenu(Tree()->viewport(), event, choice);
     }
 
     QPoint PositionOf(int depth) {
@@ -639,19 +641,11 @@ TEST_F(ParbexDlgTreeMenuTest, ADesktopWithoutABrowserSaysSo) {
 TEST_F(ParbexDlgTreeMenuTest, TheMenuKeyOpensItOnTheCurrentItem) {
     DiscoverSix();
     ClickItem(Detail(2, 1));
-    QStringList offered;
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* action : menu->actions()) offered << action->text();
-        menu->actions().first()->trigger();
-        menu->close();
-    });
     // What the desktop's window sends its focus widget for the Menu key.
     Tree()->setFocus();
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), Tree()->mapToGlobal(QPoint()));
-    QApplication::sendEvent(Tree(), &event);
-    EXPECT_EQ(offered, (QStringList{"&Copy Address", "Open in &Web Browser"}));
+    EXPECT_EQ(OpenMenu(Tree(), event, QStringLiteral("&Copy Address")),
+              (QStringList{"&Copy Address", "Open in &Web Browser"}));
     EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.12");
 }
 
@@ -728,9 +722,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, DialogRunnerFileChooserTest,
 TEST(CParbexApp, RunsTheMainWindowModallyAndEndsWithTheOrdinaryExit) {
     ScriptedDialogs dialogs;
     CParbexApp app;
-    dialogs.script = [](QDialog& dialog) {
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("closeButton")), Qt::LeftButton);
-    };
+    dialogs.script = [](QDialog& dialog) { Click(dialog, "closeButton"); };
     EXPECT_EQ(app.InitInstance(), 0);
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Quorrel Config Tool"});
     EXPECT_EQ(dialogs.leftOpen, 0);

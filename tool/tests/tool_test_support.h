@@ -1,15 +1,17 @@
 // Seams and helpers shared by the tool's tests: a recorder for message boxes, a scripted runner
-// for modal dialogs and the file dialog, and the wait cursor seen by the fake library.
+// for modal dialogs and the file dialog, the wait cursor seen by the fake library, and the user's
+// hands on a dialog's named controls.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QDialog>
+#include <QLineEdit>
 #include <QString>
 #include <QTest>
 #include <QWidget>
 
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -23,6 +25,7 @@
 #include "device_record_testing.h"
 #include "dialog_runner.h"
 #include "fake_varl/fake_library.h"
+#include "ipv4_address_edit.h"
 #include "message_boxes.h"
 
 // Lets GoogleTest print Qt texts in its failure messages.
@@ -86,6 +89,26 @@ inline void TypeKeys(QWidget& window, const char* keys) {
             rest.remove_prefix(1);
         }
     }
+}
+
+// The control (or action) of window with this object name; the test fails when there is none.
+template <typename Child>
+Child* Find(const QWidget& window, const char* name) {
+    auto* child = window.findChild<Child*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+inline void Click(const QWidget& window, const char* button) {
+    QTest::mouseClick(Find<QAbstractButton>(window, button), Qt::LeftButton);
+}
+
+// Replaces the whole content of an address field by typing, dots included.
+inline void TypeAddress(QWidget& window, const char* field, const char* text) {
+    auto* edit = Find<Ipv4AddressEdit>(window, field);
+    for (int i = 0; i < 4; ++i) edit->Box(i)->clear();
+    edit->Box(0)->setFocus();
+    TypeKeys(window, text);
 }
 
 // Records every box instead of showing it, for as long as it lives.

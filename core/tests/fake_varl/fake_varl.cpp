@@ -1,5 +1,5 @@
-// A stand-in for libvarl.so that the tool's tests load through the tool's own binding. Compile
-// definitions leave out one export each, to build the libraries a broken installation would
+// A stand-in for libvarl.so that the core's and the tool's tests load through the core's binding.
+// Compile definitions leave out one export each, to build the libraries a broken installation would
 // present.
 #include <algorithm>
 #include <cstring>
@@ -10,9 +10,9 @@
 
 namespace {
 
-// The buffer size the tool hands to VARL_Error_LastErr; a longer text is cut there, without its
-// NUL, to test that the tool reads no further than its buffer.
-constexpr std::size_t kToolErrorBufferSize = 500;
+// The buffer size the core hands to VARL_Error_LastErr; a longer text is cut there, without its
+// NUL, to test that the core reads no further than its buffer.
+constexpr std::size_t kCoreErrorBufferSize = 500;
 
 fake_varl::State g_state;
 
@@ -78,7 +78,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* lo
 #ifndef FAKE_VARL_WITHOUT_LAST_ERR
 FAKE_VARL_EXPORT void VARL_Error_LastErr(char* buffer) {
     Record("VARL_Error_LastErr");
-    std::strncpy(buffer, g_state.errorText.c_str(), kToolErrorBufferSize);
+    std::strncpy(buffer, g_state.errorText.c_str(), kCoreErrorBufferSize);
     g_state.errorText.clear();
 }
 #endif

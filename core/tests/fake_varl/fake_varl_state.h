@@ -1,5 +1,5 @@
 // What a fake protocol library answers and what it was asked: the tests script it through the
-// one control export FakeVarl_State, looked up with dlsym on the same handle the tool loads.
+// one control export FakeVarl_State, looked up with dlsym on the same handle the binding loads.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,11 @@ struct DiscoverAnswer {
     std::uint32_t count = 0;                // the count handed back
     std::vector<DeviceRecord> records;      // copied while the caller's capacity allows
 };
+
+// An answer that lists these units and counts exactly as many.
+inline DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
+    return {1, static_cast<std::uint32_t>(units.size()), units};
+}
 
 struct RecordedCall {
     std::string exportName;

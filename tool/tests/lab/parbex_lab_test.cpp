@@ -1,8 +1,6 @@
 // The whole system in the lab: parbex's main window with the real library at its fixed
 // location, six simulated units and their FTP servers.
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -11,7 +9,6 @@
 
 #include <memory>
 
-#include "ipv4_address_edit.h"
 #include "lab_client.h"
 #include "library_binding.h"
 #include "parbex_dlg.h"
@@ -22,7 +19,9 @@ namespace parbex {
 namespace {
 
 namespace lab = sim::lab;
+using testing::Click;
 using testing::Failure;
+using testing::Find;
 using testing::Info;
 using testing::MessageRecorder;
 using testing::RecordedMessage;
@@ -39,8 +38,8 @@ protected:
         testing::ShowActive(*window);
     }
 
-    QTreeWidget* Tree() const { return window->findChild<QTreeWidget*>(QStringLiteral("deviceTree")); }
-    QPushButton* Button(const char* name) const { return window->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QTreeWidget* Tree() const { return Find<QTreeWidget>(*window, "deviceTree"); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(*window, name); }
 
     // The unit's texts as the tree shows them: device item, then the network item's details.
     QStringList UnitTexts(int row) const {
@@ -68,20 +67,13 @@ protected:
     void Configure(int row, const char* dhcpButton, const char* address, const char* mask, const char* gateway) {
         SelectDetail(row, 1);
         dialogs.script = [=](QDialog& dialog) {
-            QTest::mouseClick(dialog.findChild<QRadioButton*>(QString::fromLatin1(dhcpButton)), Qt::LeftButton);
+            Click(dialog, dhcpButton);
             if (address != nullptr) {
-                const std::pair<const char*, const char*> fields[] = {
-                    {"ipAddress", address}, {"ipNetMask", mask}, {"ipGateway", gateway}};
-                for (const auto& [name, text] : fields) {
-                    auto* edit = dialog.findChild<Ipv4AddressEdit*>(QString::fromLatin1(name));
-                    for (int i = 0; i < 4; ++i) {
-                        edit->Box(i)->clear();
-                    }
-                    edit->Box(0)->setFocus();
-                    testing::TypeKeys(dialog, text);
-                }
+                testing::TypeAddress(dialog, "ipAddress", address);
+                testing::TypeAddress(dialog, "ipNetMask", mask);
+                testing::TypeAddress(dialog, "ipGateway", gateway);
             }
-            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
+            Click(dialog, "saveButton");
         };
         QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
     }
