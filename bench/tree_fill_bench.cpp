@@ -6,7 +6,6 @@
 //
 //   cmake --build build/release --target tree_fill_bench && build/release/bench/tree_fill_bench
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QScrollBar>
@@ -16,9 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,6 +25,7 @@
 #include "fake_varl/fake_library.h"
 #include "library_binding.h"
 #include "parbex_dlg.h"
+#include "ratio_reporter.h"
 #include "unit_text.h"
 
 namespace {
@@ -129,34 +129,6 @@ BENCHMARK(FillTreeWith10000Units)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(SortTheir10000Texts)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ScrollOnePage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The console report plus one closing line: the fill's time over the sort's, from the medians when
-// repetitions are asked for, else from the single runs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    explicit RatioReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (run.error_occurred || !(single || run.aggregate_name == "median")) continue;
-            milliseconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const auto fill = milliseconds_.find("FillTreeWith10000Units");
-        const auto sort = milliseconds_.find("SortTheir10000Texts");
-        if (fill == milliseconds_.end() || sort == milliseconds_.end() || sort->second <= 0) return;
-        std::printf("10,000 units: tree filled and painted in %.1f ms, their texts sorted in %.2f ms: ratio %.0f\n",
-                    fill->second, sort->second, fill->second / sort->second);
-    }
-
-private:
-    std::map<std::string, double> milliseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,8 +137,13 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                 : benchmark::ConsoleReporter::OO_Tabular);
+    RatioReporter reporter(
+        "FillTreeWith10000Units", "SortTheir10000Texts",
+        [](const RatioReporter::Run& run) { return std::optional(run.GetAdjustedRealTime()); },
+        [](double fill, double sort) {
+            std::printf("10,000 units: tree filled and painted in %.1f ms, their texts sorted in %.2f ms: ratio %.0f\n",
+                        fill, sort, fill / sort);
+        });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -11,11 +11,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "ratio_reporter.h"
 #include "varl.h"
 
 extern char** environ;
@@ -80,44 +81,23 @@ void UploadWithCurlClient(benchmark::State& state) {
 BENCHMARK(UploadWithLibrary)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(UploadWithCurlClient)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// The console report plus one closing line: the library's throughput over the client's, from the
-// medians when repetitions are asked for, else from the single runs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    explicit RatioReporter(OutputOptions options) : ConsoleReporter(options) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (run.error_occurred || !(single || run.aggregate_name == "median")) continue;
-            const auto rate = run.counters.find("bytes_per_second");
-            if (rate != run.counters.end()) throughput_[run.run_name.function_name] = rate->second.value;
-        }
-    }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const auto library = throughput_.find("UploadWithLibrary");
-        const auto client = throughput_.find("UploadWithCurlClient");
-        if (library == throughput_.end() || client == throughput_.end() || client->second <= 0) return;
-        std::printf("library %.1f MiB/s, curl client %.1f MiB/s: ratio %.2f\n", library->second / (1 << 20),
-                    client->second / (1 << 20), library->second / client->second);
-    }
-
-private:
-    std::map<std::string, double> throughput_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     MakeLocalFile();
-    // A reporter of one's own does not follow --benchmark_color; colour only on a terminal.
-    RatioReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                 : benchmark::ConsoleReporter::OO_Tabular);
+    RatioReporter reporter(
+        "UploadWithLibrary", "UploadWithCurlClient",
+        [](const RatioReporter::Run& run) -> std::optional<double> {
+            const auto rate = run.counters.find("bytes_per_second");
+            if (rate == run.counters.end()) return std::nullopt;
+            return rate->second.value;
+        },
+        [](double library, double client) {
+            std::printf("library %.1f MiB/s, curl client %.1f MiB/s: ratio %.2f\n", library / (1 << 20),
+                        client / (1 << 20), library / client);
+        });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     std::filesystem::remove(g_localPath);

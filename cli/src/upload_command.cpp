@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "addressing.h"
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
@@ -85,12 +86,13 @@ int RunUpload(const LibraryExports& library, const CommonOptions& common, const 
     // A target with a dot is an address, anything else a serial.
     std::optional<Destination> byAddress;
     std::optional<std::uint32_t> bySerial;
+    std::string error;
     if (!options.all) {
         const std::string& target = arguments[0];
         if (target.find('.') != std::string::npos) {
-            const std::optional<std::uint32_t> address = ParseAddress(target);
+            const std::optional<std::uint32_t> address = ReadAddress("address", target, error);
             if (!address) {
-                console.Error("bad address '" + target + "': expected four numbers from 0 to 255 separated by dots");
+                console.Error(error);
                 return kExitWrongInput;
             }
             byAddress = Destination{std::nullopt, *address};
@@ -99,7 +101,6 @@ int RunUpload(const LibraryExports& library, const CommonOptions& common, const 
             return kExitWrongInput;
         }
     }
-    std::string error;
     const std::optional<std::uintmax_t> size = LocalFileSize(localPath, error);
     if (!size) {
         console.Error(error);

@@ -66,7 +66,7 @@ TEST(ReadCsv, RefusesMalformedQuotesNamingTheLine) {
 TEST(CsvField, QuotesOnlyWhatMustBeAndReadsBackAsWritten) {
     for (const std::string text : {"QX-100", "", "a,b", "say \"hi\"", "two\r\nlines", " blank "}) {
         const std::string field = CsvField(text);
-        EXPECT_EQ(field.front() == '"', text.find_first_of(",\"\r\n") != std::string::npos) << text;
+        EXPECT_EQ(field.starts_with('"'), text.find_first_of(",\"\r\n") != std::string::npos) << text;
         const CsvReading reading = ReadCsv(field + ",end\r\n");
         ASSERT_EQ(reading.records.size(), 1u) << text;
         EXPECT_EQ(reading.records[0].fields, (std::vector<std::string>{text, "end"})) << text;

@@ -49,6 +49,8 @@ struct Outcome {
     int status = -1;
     std::string out;
     std::string err;
+    // Every datagram the units received while the program ran.
+    std::vector<std::string> wire;
 };
 
 std::string LabFile(const std::string& name) { return LabDirectory() + "/" + name; }
@@ -57,33 +59,6 @@ std::string WriteLabFile(const std::string& name, const std::string& content) {
     const std::string path = LabFile(name);
     std::ofstream(path, std::ios::binary) << content;
     return path;
-}
-
-// Runs the built program with the arguments; standard input holds input.
-Outcome RunQuorrel(std::vector<std::string> arguments, const std::string& input = "") {
-    const std::string in = WriteLabFile("quorrel.in", input), out = LabFile("quorrel.out"), err = LabFile("quorrel.err");
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    arguments.insert(arguments.begin(), QUORREL_PROGRAM);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    Outcome run;
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, QUORREL_PROGRAM, &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    int status = 0;
-    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        ADD_FAILURE() << "quorrel did not run to its end";
-        return run;
-    }
-    run.status = WEXITSTATUS(status);
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
 }
 
 // Everything the units received since log began, up to a marker sent now: the program has ended,
@@ -102,6 +77,35 @@ std::vector<std::string> WireSince(const DatagramLog& log) {
     }
     ADD_FAILURE() << "the marker datagram never reached the units";
     return {};
+}
+
+// Runs the built program with the arguments; standard input holds input.
+Outcome RunQuorrel(std::vector<std::string> arguments, const std::string& input = "") {
+    const std::string in = WriteLabFile("quorrel.in", input), out = LabFile("quorrel.out"), err = LabFile("quorrel.err");
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    arguments.insert(arguments.begin(), QUORREL_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    Outcome run;
+    const DatagramLog log;
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, QUORREL_PROGRAM, &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    int status = 0;
+    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        ADD_FAILURE() << "quorrel did not run to its end";
+        return run;
+    }
+    run.status = WEXITSTATUS(status);
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    run.wire = WireSince(log);
+    return run;
 }
 
 std::vector<std::string> SetConfigMessages(const std::vector<std::string>& wire) {
@@ -168,12 +172,11 @@ TEST_F(QuorrelLab, DiscoverListsTheSixUnitsByteForByteInEachFormat) {
     EXPECT_EQ(json.out, expected + "]\n");
 
     // What discover writes, read back by apply, proposes nothing.
-    DatagramLog log;
     const Outcome readBack = RunQuorrel({"apply", "--dry-run", "--timeout", "300", WriteLabFile("units.csv", kSixUnitsCsv)});
     EXPECT_EQ(readBack.status, 0) << readBack.err;
     EXPECT_EQ(std::count(readBack.out.begin(), readBack.out.end(), '\n'), 6) << readBack.out;
     for (const std::string& line : Lines(readBack.out)) EXPECT_NE(line.find(" unchanged: "), std::string::npos) << line;
-    EXPECT_EQ(SetConfigMessages(WireSince(log)), std::vector<std::string>{});
+    EXPECT_EQ(SetConfigMessages(readBack.wire), std::vector<std::string>{});
 }
 
 TEST_F(QuorrelLab, InterfaceAndVerboseReachTheLibrary) {
@@ -183,12 +186,11 @@ TEST_F(QuorrelLab, InterfaceAndVerboseReachTheLibrary) {
     EXPECT_NE(lab0.err.find("varl: sent 3 bytes to 255.255.255.255:8001 on lab0 from 10.77.0.1\n"), std::string::npos)
         << lab0.err;
 
-    DatagramLog log;
     const Outcome none = RunQuorrel({"discover", "--timeout", "300", "--interface", "eth9"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, "quorrel: Communications error. VARL_INTERFACES names no usable interface.\n");
-    EXPECT_EQ(DiscoveryRequests(WireSince(log)), 0);
+    EXPECT_EQ(DiscoveryRequests(none.wire), 0);
 }
 
 TEST_F(QuorrelLab, DiscoverWithNoUnitSaysSoOnStandardErrorAndSucceeds) {
@@ -243,18 +245,16 @@ TEST_F(QuorrelLab, SetSendsTheExactMessageAndConfirmsIt) {
         std::string table = kSixUnitsReversed;
         table.insert(table.find("QX-200\nunit 1A2B3") + 6, c.unitOption);
         ASSERT_TRUE(LoadUnitTable(table, 6)) << c.name;
-        DatagramLog log;
         std::vector<std::string> arguments = {"set", "--timeout", "300"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         const Outcome run = RunQuorrel(arguments);
-        const std::vector<std::string> wire = WireSince(log);
         EXPECT_EQ(run.status, c.status) << c.name;
-        EXPECT_EQ(SetConfigMessages(wire), c.messages) << c.name;
+        EXPECT_EQ(SetConfigMessages(run.wire), c.messages) << c.name;
         if (c.out != nullptr) {
             EXPECT_EQ(run.out, c.out) << c.name;
         }
         EXPECT_EQ(run.err, c.err) << c.name;
-        EXPECT_EQ(DiscoveryRequests(wire), c.discoveryRequests) << c.name;
+        EXPECT_EQ(DiscoveryRequests(run.wire), c.discoveryRequests) << c.name;
     }
 }
 
@@ -268,14 +268,12 @@ TEST_F(QuorrelLab, ApplySendsOnlyTheChangesAndConfirmsThemTogether) {
                                           "1D5E6,0,10.77.0.13,255.255.0.0,10.77.0.1\n"
                                           "1E6F7,0,10.77.1.14,255.255.0.0,10.77.0.254\n"
                                           "1F808,1,10.77.0.15,255.255.0.0,10.77.0.1\n");
-    DatagramLog first;
     const Outcome run = RunQuorrel({"apply", "--timeout", "300", file});
-    std::vector<std::string> wire = WireSince(first);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(SetConfigMessages(wire), (std::vector<std::string>{"1B3C4 5 1    ",
+    EXPECT_EQ(SetConfigMessages(run.wire), (std::vector<std::string>{"1B3C4 5 1    ",
                                                                   "1C4D5 5 0 10.77.1.12 255.255.255.0 10.77.1.1",
                                                                   "1E6F7 5 0 10.77.1.14 255.255.0.0 10.77.0.254"}));
-    EXPECT_EQ(DiscoveryRequests(wire), 4) << "one discovery before sending and one to confirm all three";
+    EXPECT_EQ(DiscoveryRequests(run.wire), 4) << "one discovery before sending and one to confirm all three";
     EXPECT_EQ(run.out,
               "1A2B3 unchanged: DHCP Off, address 10.77.0.10, mask 255.255.0.0, gateway 10.77.0.1\n"
               "1B3C4 confirmed: DHCP On\n"
@@ -284,12 +282,10 @@ TEST_F(QuorrelLab, ApplySendsOnlyTheChangesAndConfirmsThemTogether) {
               "1E6F7 confirmed: DHCP Off, address 10.77.1.14, mask 255.255.0.0, gateway 10.77.0.254\n"
               "1F808 unchanged: DHCP On, address 10.77.0.15, mask 255.255.0.0, gateway 10.77.0.1\n");
 
-    DatagramLog second;
     const Outcome again = RunQuorrel({"apply", "--timeout", "300", file});
-    wire = WireSince(second);
     EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(SetConfigMessages(wire), std::vector<std::string>{});
-    EXPECT_EQ(DiscoveryRequests(wire), 2);
+    EXPECT_EQ(SetConfigMessages(again.wire), std::vector<std::string>{});
+    EXPECT_EQ(DiscoveryRequests(again.wire), 2);
     EXPECT_EQ(Lines(again.out).size(), 6u);
     EXPECT_EQ(again.out.find("confirmed"), std::string::npos) << again.out;
 }
@@ -318,16 +314,14 @@ TEST_F(QuorrelLab, ApplyStopsBeforeSendingOnABadRowOrAMissingUnit) {
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(LoadUnitTable(kSixUnitsReversed, 6)) << c.name;
-        DatagramLog log;
         std::vector<std::string> arguments = {"apply", "--timeout", "300", "-"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const Outcome run = RunQuorrel(arguments, c.content);
-        const std::vector<std::string> wire = WireSince(log);
         EXPECT_EQ(run.status, c.status) << c.name;
         EXPECT_EQ(run.err, c.err) << c.name;
-        EXPECT_EQ(SetConfigMessages(wire), c.messages) << c.name;
+        EXPECT_EQ(SetConfigMessages(run.wire), c.messages) << c.name;
         if (c.status == 2) {
-            EXPECT_EQ(wire, std::vector<std::string>{}) << c.name;
+            EXPECT_EQ(run.wire, std::vector<std::string>{}) << c.name;
         }
     }
 }
@@ -399,7 +393,6 @@ TEST_F(QuorrelLab, BadInputEndsWithStatusTwoAndOneLineAndNothingOnTheWire) {
         {"no command", {}, "no command given"},
     };
     for (const Case& c : cases) {
-        DatagramLog log;
         const std::string ftpCommands = ReadFile(LabFile("ftp-commands.log"));
         const Outcome run = RunQuorrel(c.arguments);
         EXPECT_EQ(run.status, 2) << c.name;
@@ -410,7 +403,7 @@ TEST_F(QuorrelLab, BadInputEndsWithStatusTwoAndOneLineAndNothingOnTheWire) {
                   1)
             << c.name << ": " << run.err;
         EXPECT_NE(run.err.find(c.problem), std::string::npos) << c.name << ": " << run.err;
-        EXPECT_EQ(WireSince(log), std::vector<std::string>{}) << c.name;
+        EXPECT_EQ(run.wire, std::vector<std::string>{}) << c.name;
         EXPECT_EQ(ReadFile(LabFile("ftp-commands.log")), ftpCommands) << c.name;
     }
 }
