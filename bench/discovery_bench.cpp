@@ -60,14 +60,6 @@ bool LoadUnits(int count) {
     return answered && answer == "ok " + std::to_string(count);
 }
 
-bool MayAdministerTheNetwork() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("CapEff:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> 12 & 1) != 0;
-    }
-    return false;
-}
-
 // The simulated units stand for other machines: they keep to the last processor and the bench to
 // the others, at real-time priority where the lab allows it. Says what it could arrange.
 std::string KeepApartFromTheUnits() {
@@ -131,7 +123,7 @@ int main(int argc, char** argv) {
     }
     const std::string arranged = KeepApartFromTheUnits();
     std::printf("discovery, time-out %u ms, %s CAP_NET_ADMIN, receive buffer %s; %d runs each; %s\n", kTimeOutMs,
-                MayAdministerTheNetwork() ? "with" : "without",
+                varl::testing::MayAdministerTheNetwork() ? "with" : "without",
                 capBytes > 0 ? ("cut to " + std::to_string(capBytes)).c_str() : "as granted", runs, arranged.c_str());
     std::printf("%7s %14s %11s %11s %9s %9s %12s\n", "units", "counted waits", "wall (med)", "wall (max)", "ratio med",
                 "ratio max", "found (min)");

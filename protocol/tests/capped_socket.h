@@ -9,11 +9,24 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <string>
 
 #include "datagram_socket.h"
 
 namespace varl::testing {
+
+// Whether this process holds CAP_NET_ADMIN (bit 12 of its effective capabilities), which lets the
+// library ask for a receive buffer past net.core.rmem_max.
+inline bool MayAdministerTheNetwork() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("CapEff:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> 12 & 1) != 0;
+    }
+    return false;
+}
+
 
 class CappedSocket final : public DatagramSocket {
 public:

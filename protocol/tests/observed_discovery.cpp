@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "capped_socket.h"
@@ -16,18 +15,6 @@
 #include "network_interfaces.h"
 #include "poll_clock.h"
 #include "udp_exchanges.h"
-
-namespace {
-
-bool MayAdministerTheNetwork() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("CapEff:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> 12 & 1) != 0;
-    }
-    return false;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 3) return 2;
@@ -37,7 +24,7 @@ int main(int argc, char** argv) {
     varl::Exchange exchange{socket, clock, interfaces, varl::CallSettings::FromEnvironment(), {}};
     uint32_t count = 0;
     if (!varl::DiscoverUnits(exchange, &count, nullptr, static_cast<uint32_t>(std::atoi(argv[1]))).ok()) return 1;
-    std::printf("net_admin=%d buffer=%d count=%u dropped=%u\n", MayAdministerTheNetwork() ? 1 : 0,
+    std::printf("net_admin=%d buffer=%d count=%u dropped=%u\n", varl::testing::MayAdministerTheNetwork() ? 1 : 0,
                 socket.GrantedBuffer(), count, exchange.tally.droppedByKernel);
     return 0;
 }
