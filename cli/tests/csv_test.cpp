@@ -64,7 +64,7 @@ TEST(ReadCsv, RefusesMalformedQuotesNamingTheLine) {
 }
 
 TEST(CsvField, QuotesOnlyWhatMustBeAndReadsBackAsWritten) {
-    for (const std::string text : {"QX-100", "", "a,b", "say \"hi\"", "two\r\nlines", " blank "}) {
+    for (const std::string text : {"QX-100", "", "a,b", "say \"hi\"", "two\r\nlines", "lone\rreturn", " blank "}) {
         const std::string field = CsvField(text);
         EXPECT_EQ(field.starts_with('"'), text.find_first_of(",\"\r\n") != std::string::npos) << text;
         const CsvReading reading = ReadCsv(field + ",end\r\n");
