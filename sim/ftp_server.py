@@ -8,7 +8,7 @@ Like a unit, it stores exactly the bytes it receives, whatever the transfer type
 itself would turn CRLF into LF under TYPE A). Every command line is appended to the command log as
 "ADDRESS LINE", the password included, so tests can check what went over the wire.
 Tests that need a misbehaving unit start one more server on a spare address with --password,
---read-only, --stall-after, --exit-after or --exit-after-login (see --help).
+--read-only, --stall-after, --exit-after, --exit-after-login or --withhold-final-reply (see --help).
 """
 import argparse
 import os
@@ -50,6 +50,12 @@ class LoggingFTPHandler(FTPHandler):
     banner = "Quorrel unit FTP server ready."
 
     exit_after_login = False
+    withhold_final_reply = False
+
+    def respond(self, resp, *args, **kwargs):
+        if self.withhold_final_reply and resp.startswith("226 "):
+            return  # a unit that hangs once the file is in
+        super().respond(resp, *args, **kwargs)
 
     def ftp_PWD(self, line):
         super().ftp_PWD(line)
@@ -67,15 +73,14 @@ class LoggingFTPHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
 
-def make_handler(home, password, command_log, read_only, dtp_handler=WireBytesDTPHandler,
-                 exit_after_login=False):
+def make_handler(home, password, command_log, read_only, dtp_handler, misbehaviour):
     authorizer = DummyAuthorizer()
     authorizer.add_user(LOGIN, password, home, perm="elr" if read_only else "elradfmwMT")
     return type("UnitFTPHandler", (LoggingFTPHandler,), {
         "authorizer": authorizer,
         "command_log": command_log,
         "dtp_handler": dtp_handler,
-        "exit_after_login": exit_after_login,
+        **misbehaviour,
         # Active mode only matters to the client; the server still offers passive mode.
         "permit_foreign_addresses": False,
     })
@@ -95,6 +100,8 @@ def main():
                         help="end the server abruptly after BYTES of one data connection (a unit switched off)")
     parser.add_argument("--exit-after-login", action="store_true",
                         help="end the server right after answering the PWD that follows a login")
+    parser.add_argument("--withhold-final-reply", action="store_true",
+                        help="never send the 226 that ends a transfer (a unit that hangs once the file is in)")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
 
@@ -103,12 +110,15 @@ def main():
         "stall_after": args.stall_after,
         "exit_after": args.exit_after,
     })
+    misbehaviour = {
+        "exit_after_login": args.exit_after_login,
+        "withhold_final_reply": args.withhold_final_reply,
+    }
     ioloop = IOLoop.instance()
     for address in args.addresses:
         home = os.path.join(args.root, address)
         os.makedirs(home, exist_ok=True)
-        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler,
-                               args.exit_after_login)
+        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler, misbehaviour)
         FTPServer((address, args.port), handler, ioloop=ioloop, backlog=50)
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))

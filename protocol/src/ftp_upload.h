@@ -12,7 +12,8 @@ namespace varl {
 // Logs in to the FTP server on port 21 of address (first octet in the most significant byte) as
 // "lqm"/"lqm" and stores the file at localPath (blanks around it removed) under remoteName,
 // unchanged, in the login directory: active mode, TYPE A announced, the file's bytes sent as they
-// are on disk.
+// are on disk. A transfer that fails after the unit created the file has the partial file deleted
+// where the unit allows it.
 Status UploadFile(uint32_t address, const char* localPath, const char* remoteName);
 
 // The local file as the transfer reads it: in blocks, never whole. Owns the descriptor.
@@ -27,6 +28,9 @@ public:
     // folder, an I/O error) fails before the unit creates an empty file. False on a read error.
     bool ReadAhead();
 
+    // The bytes handed to libcurl so far.
+    uint64_t handed() const { return handed_; }
+
     // libcurl's read callback, with the source as its user data. A read error aborts the
     // transfer: returning 0 would end the upload as a success with a truncated file.
     static std::size_t CurlRead(char* buffer, std::size_t size, std::size_t count, void* source);
@@ -37,6 +41,7 @@ private:
     int fd_;
     std::vector<char> ahead_;
     std::size_t aheadOffset_ = 0;
+    uint64_t handed_ = 0;
 };
 
 }  // namespace varl
