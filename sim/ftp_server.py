@@ -8,7 +8,8 @@ Like a unit, it stores exactly the bytes it receives, whatever the transfer type
 itself would turn CRLF into LF under TYPE A). Every command line is appended to the command log as
 "ADDRESS LINE", the password included, so tests can check what went over the wire.
 Tests that need a misbehaving unit start one more server on a spare address with --password,
---read-only, --stall-after, --exit-after, --exit-after-login or --withhold-final-reply (see --help).
+--read-only, --stall-after, --exit-after, --exit-after-login, --withhold-final-reply or
+--refuse-passive (see --help).
 """
 import argparse
 import os
@@ -51,11 +52,24 @@ class LoggingFTPHandler(FTPHandler):
 
     exit_after_login = False
     withhold_final_reply = False
+    refuse_passive = False
 
     def respond(self, resp, *args, **kwargs):
         if self.withhold_final_reply and resp.startswith("226 "):
             return  # a unit that hangs once the file is in
         super().respond(resp, *args, **kwargs)
+
+    def ftp_PASV(self, line):
+        if self.refuse_passive:
+            self.respond("502 Passive mode not supported.")
+        else:
+            super().ftp_PASV(line)
+
+    def ftp_EPSV(self, line):
+        if self.refuse_passive:
+            self.respond("502 Passive mode not supported.")
+        else:
+            super().ftp_EPSV(line)
 
     def ftp_PWD(self, line):
         super().ftp_PWD(line)
@@ -102,6 +116,8 @@ def main():
                         help="end the server right after answering the PWD that follows a login")
     parser.add_argument("--withhold-final-reply", action="store_true",
                         help="never send the 226 that ends a transfer (a unit that hangs once the file is in)")
+    parser.add_argument("--refuse-passive", action="store_true",
+                        help="answer PASV and EPSV with 502 (a unit whose server knows active mode only)")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
 
@@ -113,6 +129,7 @@ def main():
     misbehaviour = {
         "exit_after_login": args.exit_after_login,
         "withhold_final_reply": args.withhold_final_reply,
+        "refuse_passive": args.refuse_passive,
     }
     ioloop = IOLoop.instance()
     for address in args.addresses:

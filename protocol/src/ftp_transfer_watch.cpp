@@ -111,8 +111,10 @@ void TransferWatch::StartAttempt(DataMode mode) {
     stop_ = Stop::kNone;
     controlConnectAttempts_ = 0;
     loggedIn_ = false;
+    portCommandSent_ = false;
     dataConnectionTraced_ = false;
     lastVerb_.clear();
+    lastReplyCode_ = 0;
     data_.Forget();
     taken_ = 0;
 }
@@ -141,6 +143,23 @@ bool TransferWatch::UnitTookEveryByte(curl_off_t handed) {
             return false;
         }
         pause = std::min(pause * 2, kLongestQueueCheck);
+    }
+}
+
+bool TransferWatch::ActiveModeBlocked(CURLcode result) const {
+    if (mode_ != DataMode::kActive || !portCommandSent_ || data_.known()) return false;
+    switch (result) {
+        case CURLE_FTP_PORT_FAILED:     // EPRT and PORT refused, as "425 Can't connect"
+        case CURLE_FTP_ACCEPT_FAILED:   // a refusal while libcurl waited for the connection
+        case CURLE_FTP_ACCEPT_TIMEOUT:  // no connection in time
+            return true;
+        case CURLE_UPLOAD_FAILED:
+            return lastReplyCode_ == 425;  // STOR refused: "Can't open data connection"
+        case CURLE_ABORTED_BY_CALLBACK:
+            // A server that connects before it answers keeps its reply back while it tries.
+            return stop_ == Stop::kNoReply && (lastVerb_ == "EPRT" || lastVerb_ == "PORT" || lastVerb_ == "STOR");
+        default:
+            return false;
     }
 }
 
@@ -234,6 +253,7 @@ void TransferWatch::NoteCommand(std::string_view line) {
     const std::string_view verb = line.substr(0, line.find(' '));
     trace_.Quoted("ftp sent", verb == "PASS" ? "PASS ***" : line.data(), verb == "PASS" ? 8 : line.size());
     lastVerb_.assign(verb);
+    if (verb == "EPRT" || verb == "PORT") portCommandSent_ = true;
     phase_ = Phase::kAwaitingReply;
     quietSince_ = Clock::now();
 }
@@ -243,6 +263,7 @@ void TransferWatch::NoteReply(std::string_view line) {
     trace_.Quoted("ftp received", line.data(), line.size());
     const int code = FinalReplyCode(line);
     if (code < 0) return;
+    lastReplyCode_ = code;
     // 230 answers a successful login, and 257 the PWD that libcurl sends right after one.
     if (code == 230 || code == 257) loggedIn_ = true;
     if (code / 100 != 1) {

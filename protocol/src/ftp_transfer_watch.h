@@ -41,6 +41,9 @@ public:
     // What the last attempt saw.
     bool LoggedIn() const { return loggedIn_; }
     int ControlConnectAttempts() const { return controlConnectAttempts_; }
+    // The unit's server could not open the active-mode data connection: the firewall of the PC
+    // dropped or refused it, or the server gave up. result: the attempt's.
+    bool ActiveModeBlocked(CURLcode result) const;
 
     // STOR was answered with a preliminary reply in some attempt of this call: the unit created
     // or truncated the file.
@@ -104,8 +107,10 @@ private:
     Stop stop_ = Stop::kNone;
     int controlConnectAttempts_ = 0;
     bool loggedIn_ = false;
+    bool portCommandSent_ = false;
     bool dataConnectionTraced_ = false;
     std::string lastVerb_;
+    int lastReplyCode_ = 0;
     DataSocket data_;
     curl_off_t taken_ = 0;
 };

@@ -188,6 +188,11 @@ bool UploadSource::ReadAhead() {
     return got >= 0;
 }
 
+bool UploadSource::Rewind() {
+    handed_ = 0;
+    return ::lseek(fd_, 0, SEEK_SET) == 0 && ReadAhead();
+}
+
 std::size_t UploadSource::CurlRead(char* buffer, std::size_t size, std::size_t count, void* source) {
     return static_cast<UploadSource*>(source)->Read(buffer, size * count);
 }
@@ -253,13 +258,22 @@ Status UploadFile(uint32_t address, const char* localPath, const char* remoteNam
         return Status::Failure(text::kCouldNotSetConnectionOption);
     }
 
-    const CURLcode result = Store(handle.get(), DataMode::kActive, watch);
+    CURLcode result = Store(handle.get(), DataMode::kActive, watch);
     if (result == CURLE_OK) return {};
     // libcurl connects again on its own when the logged-in connection has gone; a reconnect that
     // fails, at the TCP connect or at the login, is a connection failure, not a failed send.
     const bool reconnectFailed = watch.ControlConnectAttempts() > 0 && !watch.LoggedIn();
     const Status failure = Status::Failure(reconnectFailed ? text::kCouldNotOpenConnection : text::kCouldNotSendFile);
 
+    // A firewall on the PC lets in only connections that the PC opened: passive mode's.
+    if (watch.ActiveModeBlocked(result)) {
+        trace.Line("ftp active mode failed: the unit could not open the data connection; storing once more in passive mode");
+        if (!source.Rewind() || curl_easy_setopt(handle.get(), CURLOPT_FTPPORT, static_cast<char*>(nullptr)) != CURLE_OK) {
+            return failure;
+        }
+        result = Store(handle.get(), DataMode::kPassive, watch);
+        if (result == CURLE_OK) return {};
+    }
     if (watch.FileCreated()) DeletePartialFile(handle.get(), loginUrl, name, watch, trace);
     return failure;
 }

@@ -11,9 +11,10 @@ namespace varl {
 
 // Logs in to the FTP server on port 21 of address (first octet in the most significant byte) as
 // "lqm"/"lqm" and stores the file at localPath (blanks around it removed) under remoteName,
-// unchanged, in the login directory: active mode, TYPE A announced, the file's bytes sent as they
-// are on disk. A transfer that fails after the unit created the file has the partial file deleted
-// where the unit allows it.
+// unchanged, in the login directory: TYPE A announced, the file's bytes sent as they are on disk.
+// Active mode first; when the unit's server cannot open that data connection (a firewall on the
+// PC), once more in passive mode. A transfer that fails after the unit created the file has the
+// partial file deleted where the unit allows it.
 Status UploadFile(uint32_t address, const char* localPath, const char* remoteName);
 
 // The local file as the transfer reads it: in blocks, never whole. Owns the descriptor.
@@ -27,6 +28,9 @@ public:
     // Reads the first block before anything is sent, so that a file that cannot be read (a
     // folder, an I/O error) fails before the unit creates an empty file. False on a read error.
     bool ReadAhead();
+
+    // Back to the first byte, read ahead again, for a second attempt. False on a read error.
+    bool Rewind();
 
     // The bytes handed to libcurl so far.
     uint64_t handed() const { return handed_; }
