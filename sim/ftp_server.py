@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """The simulated units' FTP servers: one process, one server on port 21 of each unit's address.
 
-    /usr/bin/python3 ftp_server.py --root DIR --command-log FILE [--ready-file FILE] ADDRESS...
+    /usr/bin/python3 ftp_server.py --root DIR --command-log FILE [--ready-file FILE] [--rate BYTES] ADDRESS...
 
 Each address logs in with user "lqm", password "lqm", and writes to its own home DIR/ADDRESS/.
 Like a unit, it stores exactly the bytes it receives, whatever the transfer type (pyftpdlib
 itself would turn CRLF into LF under TYPE A). Every command line is appended to the command log as
 "ADDRESS LINE", the password included, so tests can check what went over the wire.
+--rate limits each data connection to BYTES per second, as a unit's small processor does.
 Tests that need a misbehaving unit start one more server on a spare address with --password,
 --read-only, --stall-after, --exit-after, --exit-after-login, --withhold-final-reply or
 --refuse-passive (see --help).
@@ -17,7 +18,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
@@ -25,7 +26,9 @@ LOGIN = "lqm"
 
 
 class WireBytesDTPHandler(DTPHandler):
-    """Stores received data unconverted under TYPE A too."""
+    """Stores received data unconverted under TYPE A too. A unit's handler derives from it and,
+    with a rate, from pyftpdlib's ThrottledDTPHandler, which reads a second's worth of bytes at a
+    time and then sleeps."""
 
     stall_after = None  # stop reading a data connection once it has brought this many bytes
     exit_after = None   # end the whole server abruptly once a data connection has brought this many
@@ -118,13 +121,18 @@ def main():
                         help="never send the 226 that ends a transfer (a unit that hangs once the file is in)")
     parser.add_argument("--refuse-passive", action="store_true",
                         help="answer PASV and EPSV with 502 (a unit whose server knows active mode only)")
+    parser.add_argument("--rate", type=int, metavar="BYTES",
+                        help="limit each data connection to BYTES per second (a unit's small processor)")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
 
     command_log = open(args.command_log, "a", buffering=1)
-    dtp_handler = type("UnitDTPHandler", (WireBytesDTPHandler,), {
+    throttled = (ThrottledDTPHandler,) if args.rate else ()
+    dtp_handler = type("UnitDTPHandler", (WireBytesDTPHandler,) + throttled, {
         "stall_after": args.stall_after,
         "exit_after": args.exit_after,
+        "read_limit": args.rate or 0,
+        "write_limit": args.rate or 0,
     })
     misbehaviour = {
         "exit_after_login": args.exit_after_login,
