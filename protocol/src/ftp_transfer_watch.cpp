@@ -106,6 +106,7 @@ bool TransferWatch::Attach(CURL* handle) {
 
 void TransferWatch::StartAttempt(DataMode mode) {
     mode_ = mode;
+    dataMode_ = mode;
     started_ = Clock::now();
     phase_ = Phase::kLibcurl;
     stop_ = Stop::kNone;
@@ -167,7 +168,7 @@ void TransferWatch::TraceStoreEnd(CURLcode result) const {
     if (!trace_.on()) return;
     const long long elapsed = std::chrono::duration_cast<milliseconds>(Clock::now() - started_).count();
     const long long taken = taken_;
-    const char* const mode = ModeName(mode_);
+    const char* const mode = ModeName(data_.known() ? dataMode_ : mode_);
     if (result == CURLE_OK) {
         trace_.Line("ftp stored the file in %s mode: the unit took %lld bytes in %lld ms", mode, taken, elapsed);
         return;
@@ -205,6 +206,7 @@ curl_socket_t TransferWatch::OpenSocket(void* watch, curlsocktype, curl_sockaddr
         self.trace_.Line("ftp connecting to %s", EndpointText(endpoint).c_str());
     } else {
         self.data_.Set(descriptor);
+        self.dataMode_ = DataMode::kPassive;
     }
     return descriptor;
 }
@@ -213,6 +215,7 @@ int TransferWatch::SocketOptions(void* watch, curl_socket_t socket, curlsocktype
     auto& self = *static_cast<TransferWatch*>(watch);
     if (purpose == CURLSOCKTYPE_ACCEPT) {
         self.data_.Set(socket);
+        self.dataMode_ = DataMode::kActive;
         self.quietSince_ = Clock::now();
         self.TraceDataConnection();
     }
@@ -286,8 +289,8 @@ void TransferWatch::NoteTaken(curl_off_t taken, Clock::time_point now) {
 void TransferWatch::TraceDataConnection() {
     if (!trace_.on() || dataConnectionTraced_ || phase_ != Phase::kTransfer || !data_.known()) return;
     dataConnectionTraced_ = true;
-    trace_.Line("ftp data connection in %s mode: %s", ModeName(mode_),
-                data_.Describe(mode_ == DataMode::kActive).c_str());
+    trace_.Line("ftp data connection in %s mode: %s", ModeName(dataMode_),
+                data_.Describe(dataMode_ == DataMode::kActive).c_str());
 }
 
 int TransferWatch::Abort(Stop stop) {

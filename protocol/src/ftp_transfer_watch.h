@@ -99,8 +99,9 @@ private:
     const uint32_t unitAddress_;
     bool fileCreated_ = false;
 
-    // The present attempt.
+    // The present attempt: the mode asked of libcurl, and the one its data connection took.
     DataMode mode_ = DataMode::kActive;
+    DataMode dataMode_ = DataMode::kActive;
     Clock::time_point started_;
     Phase phase_ = Phase::kLibcurl;
     Clock::time_point quietSince_;

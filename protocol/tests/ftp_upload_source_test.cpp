@@ -75,7 +75,9 @@ TEST_F(UploadSourceTest, RewindHandsOutTheWholeFileAgain) {
     for (int read = 0; read < 2; ++read) ASSERT_GT(UploadSource::CurlRead(block.data(), 1, block.size(), &source), 0u);
     ASSERT_TRUE(source.Rewind());
     bool aborted = false;
-    EXPECT_EQ(ReadAll(source, 16 * 1024 + 3, &aborted), bytes);
+    const std::string read = ReadAll(source, 16 * 1024 + 3, &aborted);
+    EXPECT_EQ(read.size(), bytes.size());
+    EXPECT_TRUE(read == bytes) << "the bytes differ";
     EXPECT_EQ(source.handed(), bytes.size());
 }
 
