@@ -196,7 +196,8 @@ void TransferWatch::TraceStoreEnd(CURLcode result) const {
 curl_socket_t TransferWatch::OpenSocket(void* watch, curlsocktype, curl_sockaddr* address) {
     auto& self = *static_cast<TransferWatch*>(watch);
     const int descriptor = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-    if (descriptor < 0 || address->family != AF_INET) return descriptor < 0 ? CURL_SOCKET_BAD : descriptor;
+    if (descriptor < 0) return CURL_SOCKET_BAD;
+    if (address->family != AF_INET) return descriptor;
     sockaddr_in endpoint{};
     std::memcpy(&endpoint, &address->addr, std::min<std::size_t>(sizeof endpoint, address->addrlen));
     // The other socket libcurl opens, active mode's listening one, lies on the PC's own address.
@@ -254,7 +255,8 @@ int TransferWatch::Progress(void* watch, curl_off_t, curl_off_t, curl_off_t, cur
 void TransferWatch::NoteCommand(std::string_view line) {
     line = WithoutLineEnd(line);
     const std::string_view verb = line.substr(0, line.find(' '));
-    trace_.Quoted("ftp sent", verb == "PASS" ? "PASS ***" : line.data(), verb == "PASS" ? 8 : line.size());
+    const std::string_view shown = verb == "PASS" ? std::string_view("PASS ***") : line;
+    trace_.Quoted("ftp sent", shown.data(), shown.size());
     lastVerb_.assign(verb);
     if (verb == "EPRT" || verb == "PORT") portCommandSent_ = true;
     phase_ = Phase::kAwaitingReply;
