@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """The simulated units' FTP servers: one process, one server on port 21 of each unit's address.
 
-    /usr/bin/python3 ftp_server.py --root DIR --command-log FILE [--ready-file FILE] ADDRESS...
+    /usr/bin/python3 ftp_server.py --root DIR --command-log FILE [--ready-file FILE] [--rate BYTES] ADDRESS...
 
 Each address logs in with user "lqm", password "lqm", and writes to its own home DIR/ADDRESS/.
 Like a unit, it stores exactly the bytes it receives, whatever the transfer type (pyftpdlib
 itself would turn CRLF into LF under TYPE A). Every command line is appended to the command log as
 "ADDRESS LINE", the password included, so tests can check what went over the wire.
+--rate limits each data connection to BYTES per second, as a unit's small processor does.
 Tests that need a misbehaving unit start one more server on a spare address with --password,
---read-only, --stall-after, --exit-after or --exit-after-login (see --help).
+--read-only, --stall-after, --exit-after, --exit-after-login, --withhold-final-reply or
+--refuse-passive (see --help).
 """
 import argparse
 import os
@@ -16,7 +18,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
@@ -24,7 +26,9 @@ LOGIN = "lqm"
 
 
 class WireBytesDTPHandler(DTPHandler):
-    """Stores received data unconverted under TYPE A too."""
+    """Stores received data unconverted under TYPE A too. A unit's handler derives from it and,
+    with a rate, from pyftpdlib's ThrottledDTPHandler, which reads a second's worth of bytes at a
+    time and then sleeps."""
 
     stall_after = None  # stop reading a data connection once it has brought this many bytes
     exit_after = None   # end the whole server abruptly once a data connection has brought this many
@@ -50,6 +54,25 @@ class LoggingFTPHandler(FTPHandler):
     banner = "Quorrel unit FTP server ready."
 
     exit_after_login = False
+    withhold_final_reply = False
+    refuse_passive = False
+
+    def respond(self, resp, *args, **kwargs):
+        if self.withhold_final_reply and resp.startswith("226 "):
+            return  # a unit that hangs once the file is in
+        super().respond(resp, *args, **kwargs)
+
+    def ftp_PASV(self, line):
+        if self.refuse_passive:
+            self.respond("502 Passive mode not supported.")
+        else:
+            super().ftp_PASV(line)
+
+    def ftp_EPSV(self, line):
+        if self.refuse_passive:
+            self.respond("502 Passive mode not supported.")
+        else:
+            super().ftp_EPSV(line)
 
     def ftp_PWD(self, line):
         super().ftp_PWD(line)
@@ -67,15 +90,14 @@ class LoggingFTPHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
 
-def make_handler(home, password, command_log, read_only, dtp_handler=WireBytesDTPHandler,
-                 exit_after_login=False):
+def make_handler(home, password, command_log, read_only, dtp_handler, misbehaviour):
     authorizer = DummyAuthorizer()
     authorizer.add_user(LOGIN, password, home, perm="elr" if read_only else "elradfmwMT")
     return type("UnitFTPHandler", (LoggingFTPHandler,), {
         "authorizer": authorizer,
         "command_log": command_log,
         "dtp_handler": dtp_handler,
-        "exit_after_login": exit_after_login,
+        **misbehaviour,
         # Active mode only matters to the client; the server still offers passive mode.
         "permit_foreign_addresses": False,
     })
@@ -95,20 +117,33 @@ def main():
                         help="end the server abruptly after BYTES of one data connection (a unit switched off)")
     parser.add_argument("--exit-after-login", action="store_true",
                         help="end the server right after answering the PWD that follows a login")
+    parser.add_argument("--withhold-final-reply", action="store_true",
+                        help="never send the 226 that ends a transfer (a unit that hangs once the file is in)")
+    parser.add_argument("--refuse-passive", action="store_true",
+                        help="answer PASV and EPSV with 502 (a unit whose server knows active mode only)")
+    parser.add_argument("--rate", type=int, metavar="BYTES",
+                        help="limit each data connection to BYTES per second (a unit's small processor)")
     parser.add_argument("addresses", nargs="+")
     args = parser.parse_args()
 
     command_log = open(args.command_log, "a", buffering=1)
-    dtp_handler = type("UnitDTPHandler", (WireBytesDTPHandler,), {
+    throttled = (ThrottledDTPHandler,) if args.rate else ()
+    dtp_handler = type("UnitDTPHandler", (WireBytesDTPHandler,) + throttled, {
         "stall_after": args.stall_after,
         "exit_after": args.exit_after,
+        "read_limit": args.rate or 0,
+        "write_limit": args.rate or 0,
     })
+    misbehaviour = {
+        "exit_after_login": args.exit_after_login,
+        "withhold_final_reply": args.withhold_final_reply,
+        "refuse_passive": args.refuse_passive,
+    }
     ioloop = IOLoop.instance()
     for address in args.addresses:
         home = os.path.join(args.root, address)
         os.makedirs(home, exist_ok=True)
-        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler,
-                               args.exit_after_login)
+        handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler, misbehaviour)
         FTPServer((address, args.port), handler, ioloop=ioloop, backlog=50)
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))

@@ -54,7 +54,7 @@ void AddCommonOptions(CLI::App& app, CommonOptions& common) {
         ->option_text("NAME")
         ->allow_extra_args(false)
         ->check([](const std::string& name) { return name.empty() ? "an interface name cannot be empty" : ""; });
-    app.add_flag("--verbose", common.verbose, "Trace each datagram sent and received on standard error");
+    app.add_flag("--verbose", common.verbose, "Trace each datagram and each FTP command and reply on standard error");
 }
 
 // What the parsed command line asks for: the command's options are bound in its closure.

@@ -14,7 +14,7 @@ struct CommonOptions {
     std::uint32_t timeoutMs = kDiscoveryTimeoutMs;
     // The network interfaces the library may broadcast on; none given means every interface.
     std::vector<std::string> interfaces;
-    // The library traces every datagram on standard error.
+    // The library traces every datagram and every FTP command and reply on standard error.
     bool verbose = false;
 };
 

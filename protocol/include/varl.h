@@ -23,7 +23,9 @@
  *     broadcast the call fails. Unset or empty: every interface.
  *   - VARL_TRACE=1: one line on standard error for each datagram sent (interface, source
  *     address, length) and received (sender, length, text), and for each interface left out and
- *     why. Unset, the library writes nothing to standard error.
+ *     why; for an upload, each FTP command (the password as ***) and reply, the data connection's
+ *     mode and addresses, and how the transfer ended. Unset, the library writes nothing to
+ *     standard error.
  */
 #ifndef VARL_H
 #define VARL_H
@@ -85,7 +87,11 @@ VARL_EXPORT VarlBool VARL_Admin_GetConfig(uint32_t ignored, DeviceRecord* record
 VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRecord* record);
 
 /* Stores the local file on the unit at address by FTP under remoteName (at most eight characters
- * before the first dot). The third and fifth arguments are ignored. */
+ * before the first dot). The third and fifth arguments are ignored. Active mode first; when the
+ * unit cannot open that data connection within a few seconds (a firewall on this computer), the
+ * file goes once more in passive mode. A transfer that moves is never cut: it fails after 5 s in
+ * which the unit took no byte, or without a final reply 5 s after the unit took the last one.
+ * A partial file is then deleted where the unit allows it. */
 VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* localPath, const char* ignored,
                                            const char* remoteName, uint32_t ignored2);
 

@@ -49,9 +49,16 @@ void Trace::Line(const char* format, ...) const {
 
 void Trace::Received(uint32_t address, uint16_t port, const char* bytes, std::size_t length) const {
     if (!on()) return;
+    char label[64];
+    std::snprintf(label, sizeof label, "received %zu bytes from %s:%u:", length, AddressText(address).text, port);
+    Quoted(label, bytes, length);
+}
+
+void Trace::Quoted(const char* label, const char* bytes, std::size_t length) const {
+    if (!on()) return;
     char line[kLineSize];
-    std::size_t at = static_cast<std::size_t>(std::snprintf(line, sizeof line, "varl: received %zu bytes from %s:%u: \"",
-                                                            length, AddressText(address).text, port));
+    std::size_t at = static_cast<std::size_t>(std::snprintf(line, sizeof line, "varl: %s \"", label));
+    at = at < sizeof line ? at : sizeof line - 1;
     for (std::size_t i = 0; i < length && at + 6 < sizeof line; ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         if (byte == '"' || byte == '\\') {

@@ -27,6 +27,9 @@ public:
     // backslash and every byte outside printable ASCII escaped (\xNN).
     void Received(uint32_t address, uint16_t port, const char* bytes, std::size_t length) const;
 
+    // "varl: LABEL "TEXT"", the text escaped as Received escapes it.
+    void Quoted(const char* label, const char* bytes, std::size_t length) const;
+
 private:
     int descriptor_ = -1;
 };

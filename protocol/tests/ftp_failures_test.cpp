@@ -127,53 +127,72 @@ TEST_F(FtpFailureTest, AddressZeroIsRefusedWithoutConnecting) {
     close(listener);
 }
 
+// What a failed upload leaves on a unit that had created the file.
+enum class PartialFile {
+    kNone,     // the unit never created it
+    kDeleted,  // deleted after the failure
+    kLeft,     // the unit went away with it
+};
+
 struct ServerCase {
     const char* label;
     const char* address;
     std::vector<std::string> serverOptions;  // no server at all when empty
     off_t fileSize;
     const char* text;
+    double minSeconds;  // the silence the unit is allowed first
     double maxSeconds;
+    PartialFile partialFile;
 };
 
 constexpr off_t kMiB = off_t{1} << 20;
 
 const ServerCase kServerCases[] = {
     // Nothing listens on the spare address: the connection is refused at once.
-    {"NoServer", "10.77.200.1", {}, 1024, kConnectionText, 1.0},
+    {"NoServer", "10.77.200.1", {}, 1024, kConnectionText, 0.0, 1.0, PartialFile::kNone},
     // No host answers ARP for the address: every connect attempt times out or finds no route.
-    {"NoHost", "10.77.250.1", {}, 1024, kConnectionText, 8.0},
-    {"LoginRefused", "10.77.200.2", {"--password", "not-lqm"}, 1024, kConnectionText, 2.0},
-    {"StoreRefused", "10.77.200.3", {"--read-only"}, 1024, kSendText, 3.0},
-    {"ServerKilledMidTransfer", "10.77.200.4", {"--exit-after", "1048576"}, 32 * kMiB, kSendText, 3.0},
-    // Five seconds without progress, noticed within libcurl's one-second progress ticks.
-    {"ServerStopsReading", "10.77.200.5", {"--stall-after", "1048576"}, 64 * kMiB, kSendText, 8.0},
+    {"NoHost", "10.77.250.1", {}, 1024, kConnectionText, 0.0, 8.0, PartialFile::kNone},
+    {"LoginRefused", "10.77.200.2", {"--password", "not-lqm"}, 1024, kConnectionText, 0.0, 2.0, PartialFile::kNone},
+    {"StoreRefused", "10.77.200.3", {"--read-only"}, 1024, kSendText, 0.0, 3.0, PartialFile::kNone},
+    {"ServerKilledMidTransfer", "10.77.200.4", {"--exit-after", "1048576"}, 32 * kMiB, kSendText, 0.0, 3.0,
+     PartialFile::kLeft},
+    // Five seconds in which the unit takes no byte, noticed within libcurl's one-second progress
+    // ticks, then a new connection for the DELE.
+    {"ServerStopsReading", "10.77.200.5", {"--stall-after", "1048576"}, 64 * kMiB, kSendText, 5.0, 8.0,
+     PartialFile::kDeleted},
+    // The unit took every byte, and the 226 never comes: five seconds.
+    {"FinalReplyWithheld", "10.77.200.6", {"--withhold-final-reply"}, 1024, kSendText, 5.0, 8.0,
+     PartialFile::kDeleted},
 };
 
 void PrintTo(const ServerCase& row, std::ostream* out) { *out << row.label; }
 
 class ServerFailureTest : public FtpFailureTest, public ::testing::WithParamInterface<ServerCase> {};
 
-TEST_P(ServerFailureTest, FailsWithItsTextInBoundedTime) {
+TEST_P(ServerFailureTest, FailsWithItsTextInBoundedTimeAndLeavesNoPartialFile) {
     const ServerCase& row = GetParam();
     std::unique_ptr<SpareServer> server;
     if (!row.serverOptions.empty()) server = std::make_unique<SpareServer>(row.address, row.serverOptions);
     const std::string path = local_ + "/upload.bin";
     WriteSparseFile(path, row.fileSize);
 
-    const UploadOutcome outcome = Upload(ntohl(inet_addr(row.address)), path.c_str(), "UPLOAD.BIN");
+    const UploadOutcome outcome = TracedUpload(ntohl(inet_addr(row.address)), path.c_str(), "UPLOAD.BIN");
     EXPECT_FALSE(outcome.stored);
     EXPECT_EQ(outcome.text, row.text);
+    EXPECT_GE(outcome.seconds, row.minSeconds);
     EXPECT_LT(outcome.seconds, row.maxSeconds);
+    if (!server) return;
 
-    if (server) {
-        // Only a connect that fails is tried again, never a login the unit refused.
-        const std::vector<std::string> commands = CommandLog(server->CommandLogPath(), row.address).Since();
-        EXPECT_EQ(std::count(commands.begin(), commands.end(), "USER lqm"), 1);
-    }
-    if (std::string(row.label) == "StoreRefused") {
-        EXPECT_EQ(FileNames(server->Home()), std::vector<std::string>{});
-    }
+    // Only a connect that fails is tried again, never a login the unit refused.
+    const std::vector<std::string> commands = CommandLog(server->CommandLogPath(), row.address).Since();
+    const auto store = std::find(commands.begin(), commands.end(), "STOR UPLOAD.BIN");
+    EXPECT_EQ(std::count(commands.begin(), store, "USER lqm"), 1);
+
+    const bool deleteTried = outcome.trace.find("varl: ftp deleting the partial file \"UPLOAD.BIN\"\n") != std::string::npos;
+    const bool deleted = outcome.trace.find("varl: ftp deleted the partial file\n") != std::string::npos;
+    EXPECT_EQ(deleteTried, row.partialFile != PartialFile::kNone) << outcome.trace;
+    EXPECT_EQ(deleted, row.partialFile == PartialFile::kDeleted) << outcome.trace;
+    EXPECT_EQ(FileNames(server->Home()).size(), row.partialFile == PartialFile::kLeft ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerFailureTest, ::testing::ValuesIn(kServerCases),
@@ -182,10 +201,10 @@ INSTANTIATE_TEST_SUITE_P(Servers, ServerFailureTest, ::testing::ValuesIn(kServer
 // The unit goes away between login and store. libcurl then connects again on its own for the
 // store, which fails at the TCP connect: that is a connection failure, not a failed send.
 TEST_F(FtpFailureTest, UnitGoneBetweenLoginAndStoreFailsWithTheConnectionText) {
-    const SpareServer server("10.77.200.6", {"--exit-after-login"});
+    const SpareServer server("10.77.200.7", {"--exit-after-login"});
     performs = 0;
     pauseBeforeSecondPerform = std::chrono::milliseconds(1000);
-    const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.6")), page_.c_str(), "PAGE.HTM");
+    const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.7")), page_.c_str(), "PAGE.HTM");
     pauseBeforeSecondPerform = {};
     ASSERT_EQ(performs, 2) << "logged in once, then tried to store";
     EXPECT_FALSE(outcome.stored);
@@ -193,12 +212,12 @@ TEST_F(FtpFailureTest, UnitGoneBetweenLoginAndStoreFailsWithTheConnectionText) {
 }
 
 TEST_F(FtpFailureTest, ConnectRefusedOnceIsTriedAgainAndStoresTheFile) {
-    const SpareServer server("10.77.200.7", {});
+    const SpareServer server("10.77.200.1", {});
     // The first connection attempt gets a TCP reset, as a closed port would give; later ones pass.
     // A SYN is 60 bytes: the quota lets the rule match the first one only.
     const LabOutputRule refusal(
-        "ip daddr 10.77.200.7 tcp dport 21 tcp flags syn quota until 100 bytes counter reject with tcp reset");
-    const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.7")), page_.c_str(), "PAGE.HTM");
+        "ip daddr 10.77.200.1 tcp dport 21 tcp flags syn quota until 100 bytes counter reject with tcp reset");
+    const UploadOutcome outcome = Upload(ntohl(inet_addr("10.77.200.1")), page_.c_str(), "PAGE.HTM");
     ASSERT_EQ(refusal.Counted(), 1) << "connection attempts refused";
     ASSERT_TRUE(outcome.stored) << outcome.text;
     EXPECT_EQ(ReadFile(server.Home() + "/PAGE.HTM"), "<html></html>\n");

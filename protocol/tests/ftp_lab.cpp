@@ -5,10 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -138,9 +142,42 @@ SpareServer::~SpareServer() {
     waitpid(pid_, &status, 0);
 }
 
+UploadOutcome TracedUpload(uint32_t address, const char* localPath, const char* remoteName) {
+    static int traces = 0;
+    const std::string path = LabDir() + "/trace-" + std::to_string(++traces);
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (file < 0) throw std::runtime_error("cannot write " + path);
+    std::fflush(stderr);
+    const int standardError = dup(STDERR_FILENO);
+    dup2(file, STDERR_FILENO);
+    close(file);
+    setenv("VARL_TRACE", "1", 1);
+    UploadOutcome outcome = Upload(address, localPath, remoteName);
+    unsetenv("VARL_TRACE");
+    dup2(standardError, STDERR_FILENO);
+    close(standardError);
+    outcome.trace = ReadFile(path);
+    return outcome;
+}
+
+std::string RandomBytes(std::size_t size) {
+    std::mt19937 generator(static_cast<unsigned>(size));
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(generator());
+    return bytes;
+}
+
+::testing::AssertionResult HoldsExactly(const std::string& path, const std::string& bytes) {
+    const std::string stored = ReadFile(path);
+    const auto parted = std::mismatch(stored.begin(), stored.end(), bytes.begin(), bytes.end());
+    if (parted.first == stored.end() && parted.second == bytes.end()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << path << " holds " << stored.size() << " bytes of " << bytes.size()
+                                         << ", the first " << (parted.first - stored.begin()) << " of them right";
+}
+
 UploadOutcome Upload(uint32_t address, const char* localPath, const char* remoteName) {
     const auto start = std::chrono::steady_clock::now();
-    UploadOutcome outcome{VARL_Admin_UploadFile(address, localPath, "", remoteName, 0) != 0, {}, 0.0};
+    UploadOutcome outcome{VARL_Admin_UploadFile(address, localPath, "", remoteName, 0) != 0, {}, 0.0, {}};
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!outcome.stored) {
         char text[500];

@@ -1,9 +1,11 @@
 // What the FTP upload tests use of the lab: the units' folders and command log, FTP servers of their
-// own on the spare addresses, and one upload through the library's exports, timed.
+// own on the spare addresses, and one upload through the library's exports, timed and traced.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -68,9 +70,17 @@ struct UploadOutcome {
     bool stored;
     std::string text;  // the last-error text fetched right after a false result
     double seconds;
+    std::string trace;  // what the library wrote to standard error, traced uploads only
 };
 
 // VARL_Admin_UploadFile as the tool calls it (empty third argument, 0 as the fifth).
 UploadOutcome Upload(uint32_t address, const char* localPath, const char* remoteName);
+// The same with VARL_TRACE=1, standard error kept in the outcome.
+UploadOutcome TracedUpload(uint32_t address, const char* localPath, const char* remoteName);
+
+// Bytes that no compression or coincidence makes look whole when they are not.
+std::string RandomBytes(std::size_t size);
+// Whether the file at path holds exactly bytes; a failure says where they part, not what they are.
+::testing::AssertionResult HoldsExactly(const std::string& path, const std::string& bytes);
 
 }  // namespace ftp_lab

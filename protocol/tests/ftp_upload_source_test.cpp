@@ -65,6 +65,22 @@ TEST_F(UploadSourceTest, HandsOutTheWholeFileAcrossTheReadAheadBlock) {
     EXPECT_FALSE(aborted);
 }
 
+// A second attempt, in passive mode, sends the file again from its first byte.
+TEST_F(UploadSourceTest, RewindHandsOutTheWholeFileAgain) {
+    const std::string bytes = Pattern(200 * 1024 + 7);
+    UploadSource source(OpenFile(bytes));
+    ASSERT_TRUE(source.ReadAhead());
+    // Past the block read ahead.
+    std::string block(100 * 1024, '\0');
+    for (int read = 0; read < 2; ++read) ASSERT_GT(UploadSource::CurlRead(block.data(), 1, block.size(), &source), 0u);
+    ASSERT_TRUE(source.Rewind());
+    bool aborted = false;
+    const std::string read = ReadAll(source, 16 * 1024 + 3, &aborted);
+    EXPECT_EQ(read.size(), bytes.size());
+    EXPECT_TRUE(read == bytes) << "the bytes differ";
+    EXPECT_EQ(source.handed(), bytes.size());
+}
+
 TEST_F(UploadSourceTest, EmptyFileEndsAtOnce) {
     UploadSource source(OpenFile(""));
     ASSERT_TRUE(source.ReadAhead());

@@ -1,5 +1,6 @@
 // Uploads that reach unit 0's FTP server in the lab: which remote names pass and how they arrive,
-// what goes over the wire, the local path, the last-error text across uploads, and memory use.
+// what goes over the wire and what the trace tells of it, the local path, the last-error text
+// across uploads, a slow link, and memory use.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -128,6 +131,87 @@ TEST_F(FtpUploadTest, WireCarriesLoginActiveModeTypeAAndTheExactBytes) {
     ASSERT_NE(lastType, commands.rend());
     EXPECT_EQ(*lastType, "TYPE A") << "the type in force at STOR";
 }
+
+// The password is the user name's three letters: only the PASS line could show it.
+TEST_F(FtpUploadTest, TraceShowsCommandsRepliesAndModeButNeverThePassword) {
+    const UploadOutcome outcome = TracedUpload(kUnitAddress, LocalFile("page.htm", "traced\n").c_str(), "TRACE.HTM");
+    ASSERT_TRUE(outcome.stored) << outcome.text;
+    for (const char* line : {
+             "varl: upload to 10.77.0.10 as \"TRACE.HTM\"\n",
+             "varl: ftp connecting to 10.77.0.10:21\n",
+             "varl: ftp received \"220 Quorrel unit FTP server ready.\"\n",
+             "varl: ftp sent \"USER lqm\"\n",
+             "varl: ftp sent \"PASS ***\"\n",
+             "varl: ftp received \"230 Login successful.\"\n",
+             "varl: ftp sent \"STOR TRACE.HTM\"\n",
+             "varl: ftp data connection in active mode: 10.77.0.10:",
+             " to 10.77.0.1:",
+             "varl: ftp received \"226 Transfer complete.\"\n",
+             "varl: ftp stored the file in active mode: the unit took 7 bytes in ",
+         }) {
+        EXPECT_NE(outcome.trace.find(line), std::string::npos) << "no " << line << " in\n" << outcome.trace;
+    }
+    EXPECT_EQ(outcome.trace.find("PASS lqm"), std::string::npos) << outcome.trace;
+}
+
+// A shell command for the lab's side of the administrator, and the command that undoes it when the
+// object goes.
+class LabChange {
+public:
+    LabChange(const std::string& change, std::string undo) : undo_(std::move(undo)) {
+        if (std::system(change.c_str()) != 0) throw std::runtime_error("failed: " + change);
+    }
+    ~LabChange() { std::system(undo_.c_str()); }
+    LabChange(const LabChange&) = delete;
+    LabChange& operator=(const LabChange&) = delete;
+
+private:
+    std::string undo_;
+};
+
+struct SlowLinkCase {
+    const char* label;
+    std::size_t fileSize;
+    const char* sendBuffer;  // the socket send buffer's start, as tcp_wmem gives it; null: the kernel's own
+};
+
+// When libcurl hands over the last byte, the kernel's send buffer still holds seconds of the file:
+// the wait for the final reply must start once the unit has taken it all. With a send buffer
+// larger than the file, libcurl hands it all over at once, and the unit takes longer than the
+// final reply is waited for.
+const SlowLinkCase kSlowLinkCases[] = {
+    {"KernelSendBuffer", 600000, nullptr},
+    {"SendBufferHoldsTheWholeFile", 800000, "4194304"},
+};
+
+void PrintTo(const SlowLinkCase& row, std::ostream* out) { *out << row.label; }
+
+class SlowLinkTest : public FtpUploadTest, public ::testing::WithParamInterface<SlowLinkCase> {};
+
+TEST_P(SlowLinkTest, StoresTheWholeFileThroughOneMegabitPerSecond) {
+    const SlowLinkCase& row = GetParam();
+    const std::string bytes = RandomBytes(row.fileSize);
+    const std::string path = LocalFile("slow.bin", bytes);
+    std::unique_ptr<LabChange> buffer;
+    if (row.sendBuffer != nullptr) {
+        std::string kernel = ReadFile("/proc/sys/net/ipv4/tcp_wmem");  // "MIN\tSTART\tMAX\n"
+        std::replace(kernel.begin(), kernel.end(), '\t', ' ');
+        kernel.pop_back();
+        buffer = std::make_unique<LabChange>(
+            std::string("sysctl -q -w net.ipv4.tcp_wmem='4096 ") + row.sendBuffer + " 4194304'",
+            "sysctl -q -w net.ipv4.tcp_wmem='" + kernel + "'");
+    }
+    const LabChange link("tc qdisc add dev lab0 root tbf rate 1mbit burst 32kbit latency 400ms",
+                         "tc qdisc del dev lab0 root");
+
+    const UploadOutcome outcome = Upload(kUnitAddress, path.c_str(), "SLOW.BIN");
+    ASSERT_TRUE(outcome.stored) << outcome.text << " after " << outcome.seconds << " s";
+    EXPECT_TRUE(HoldsExactly(UnitHome() + "/SLOW.BIN", bytes));
+    EXPECT_GT(outcome.seconds, static_cast<double>(row.fileSize) * 8 / 1e6) << "the link was not that slow";
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SlowLinkTest, ::testing::ValuesIn(kSlowLinkCases),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 struct LocalPathCase {
     const char* label;
