@@ -1,4 +1,5 @@
-# Warnings for every target of ours, and the sanitizer build chosen with QUORREL_SANITIZE.
+# Warnings for every target of ours, the hardening (Hardening.cmake), and the sanitizer build chosen
+# with QUORREL_SANITIZE.
 add_compile_options(-Wall -Wextra)
 
 if(QUORREL_SANITIZE)
@@ -6,3 +7,5 @@ if(QUORREL_SANITIZE)
   add_compile_options(${QUORREL_SANITIZER_FLAGS})
   add_link_options(${QUORREL_SANITIZER_FLAGS})
 endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Hardening.cmake)
