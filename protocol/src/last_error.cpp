@@ -6,8 +6,9 @@
 
 namespace varl {
 namespace {
-// Zero before anything runs: empty at load.
-char lastError[text::kLongest + 1];
+// Zero in every thread before its first call: empty at load and in each new thread. Nothing to
+// construct or destroy, so a thread's first failure runs no initialiser and its end no destructor.
+thread_local char lastError[text::kLongest + 1];
 }  // namespace
 
 void SaveError(const Status& failure) noexcept { failure.Describe(lastError, sizeof lastError); }
