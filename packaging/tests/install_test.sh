@@ -30,6 +30,7 @@ expect=(
     usr/local/bin/quorrel
     usr/local/share/man/man1/quorrel.1.gz
     usr/local/share/bash-completion/completions/quorrel
+    usr/local/lib/firewalld/services/quorrel.xml
 )
 for path in "${expect[@]}"; do [[ -e "$stage/root/$path" ]] || fail "cmake --install did not install /$path"; done
 if ldd "$stage/root/usr/local/bin/parbex" | grep libvarl >/dev/null; then fail "parbex links against libvarl"; fi
@@ -47,9 +48,13 @@ dpkg-deb -x "$ddeb" "$stage/ddeb"
 for path in opt/tamberlode/quorrel-tools/libvarl.so opt/tamberlode/quorrel-tools/include/varl.h \
             usr/bin/parbex usr/share/man/man1/parbex.1.gz usr/share/applications/parbex.desktop \
             usr/share/metainfo/com.tamberlode.parbex.metainfo.xml usr/share/pkgconfig/varl.pc \
-            usr/share/icons/hicolor/32x32/apps/parbex.png usr/share/doc/quorrel-tools/copyright; do
+            usr/share/icons/hicolor/32x32/apps/parbex.png usr/share/doc/quorrel-tools/copyright \
+            usr/lib/firewalld/services/quorrel.xml; do
     [[ -e "$stage/deb/$path" ]] || fail "the package lacks /$path"
 done
+# The package installs files and runs nothing: above all it never changes the firewall itself.
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -xE '(\./)?(preinst|postinst|prerm|postrm|config)') \
+    && fail "the package runs maintainer scripts: "$scripts
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libcurl4; do
     grep -q "\b$package\b" <<<"$depends" || fail "the package does not depend on $package: $depends"
