@@ -2,7 +2,8 @@
 # Installs into a staging folder and builds the .deb, then checks that both put every file where
 # it belongs and that the tool does not link against the library; runs Debian's checkers (lintian,
 # desktop-file-validate, appstreamcli) on the package and fails on anything they report; checks
-# that the binaries are stripped and their debug symbols are in the debug package; and finally
+# that the binaries are stripped, their debug symbols in the debug package, and that they are
+# hardened (hardening-check, no hardening note from lintian); and finally
 # installs the package into a throw-away root, uses it and removes it (package_root_test.sh).
 #   install_test.sh BUILD-DIR SOURCE-DIR
 set -euo pipefail
@@ -29,6 +30,7 @@ expect=(
     usr/local/bin/quorrel
     usr/local/share/man/man1/quorrel.1.gz
     usr/local/share/bash-completion/completions/quorrel
+    usr/local/lib/firewalld/services/quorrel.xml
 )
 for path in "${expect[@]}"; do [[ -e "$stage/root/$path" ]] || fail "cmake --install did not install /$path"; done
 if ldd "$stage/root/usr/local/bin/parbex" | grep libvarl >/dev/null; then fail "parbex links against libvarl"; fi
@@ -46,9 +48,13 @@ dpkg-deb -x "$ddeb" "$stage/ddeb"
 for path in opt/tamberlode/quorrel-tools/libvarl.so opt/tamberlode/quorrel-tools/include/varl.h \
             usr/bin/parbex usr/share/man/man1/parbex.1.gz usr/share/applications/parbex.desktop \
             usr/share/metainfo/com.tamberlode.parbex.metainfo.xml usr/share/pkgconfig/varl.pc \
-            usr/share/icons/hicolor/32x32/apps/parbex.png usr/share/doc/quorrel-tools/copyright; do
+            usr/share/icons/hicolor/32x32/apps/parbex.png usr/share/doc/quorrel-tools/copyright \
+            usr/lib/firewalld/services/quorrel.xml; do
     [[ -e "$stage/deb/$path" ]] || fail "the package lacks /$path"
 done
+# The package installs files and runs nothing: above all it never changes the firewall itself.
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -xE '(\./)?(preinst|postinst|prerm|postrm|config)') \
+    && fail "the package runs maintainer scripts: "$scripts
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libcurl4; do
     grep -q "\b$package\b" <<<"$depends" || fail "the package does not depend on $package: $depends"
@@ -59,6 +65,7 @@ done
 # the test, and its notes (I:) are shown.
 report=$(lintian --fail-on error,warning --display-info "$deb" "$ddeb" 2>&1) && status=0 || status=$?
 (( status == 0 )) && ! grep -qE '^[EW]:' <<<"$report" || fail "lintian (exit $status):"$'\n'"$report"
+grep -E '^[EWI]: .* hardening-' <<<"$report" && fail "lintian finds the package not hardened"
 grep -E '^I:' <<<"$report" | sed 's/^/lintian: /' || true
 report=$(desktop-file-validate "$stage/deb/usr/share/applications/parbex.desktop" 2>&1) \
     && [[ -z "$report" ]] || fail "desktop-file-validate:"$'\n'"$report"
@@ -84,6 +91,22 @@ while IFS= read -r elf; do
     sections=$(readelf -S "$debug" 2>/dev/null)
     grep -q '\.debug_info' <<<"$sections" || fail "the debug file of /$name holds no symbols"
 done < <(find "$stage/deb" -type f -exec sh -c 'file -b "$1" | grep -q "^ELF"' sh {} \; -print)
+
+# The library and both programs are hardened as Debian builds its own (hardening-check). Debian 12's
+# C library start files carry no control-flow protection mark, so no program linked there carries
+# one, however it was compiled. Where a program built from nothing with -fcf-protection lacks the
+# mark too, the protection is read from the code instead: the landing pad (endbr64) that the flag
+# puts at the start of functions. The compiler's own start files bring 2 of them.
+cfi_options=()
+echo 'int main(void) { return 0; }' | cc -fcf-protection -x c - -o "$stage/cf-protection"
+if ! readelf -n "$stage/cf-protection" | grep -q 'x86 feature: IBT, SHSTK'; then cfi_options=(--nocfprotection); fi
+for binary in opt/tamberlode/quorrel-tools/libvarl.so usr/bin/parbex usr/bin/quorrel; do
+    report=$(hardening-check "${cfi_options[@]}" "$stage/deb/$binary" 2>&1) || fail "hardening-check:"$'\n'"$report"
+    if (( ${#cfi_options[@]} )); then
+        pads=$(objdump -d --no-show-raw-insn "$stage/deb/$binary" | grep -c endbr64) || true
+        (( pads > 10 )) || fail "/$binary was not built with -fcf-protection: $pads landing pads"
+    fi
+done
 
 "$source/packaging/tests/package_root_test.sh" "$deb" "$ddeb"
 echo "install and package: ok"

@@ -4,15 +4,18 @@
  * Conventions, once for every function below:
  * - Results are one-byte booleans (VarlBool): non-zero for success. Test only that byte.
  * - On a false result the reason is one sentence in the library's last-error text; fetch it
- *   with VARL_Error_LastErr, once, before calling anything else (a second failure replaces it).
- *   Successful calls leave the text as it was.
+ *   with VARL_Error_LastErr, once, before the thread calls anything else (a second failure
+ *   replaces it). Successful calls leave the text as it was.
  * - All memory belongs to the caller. The library reads and writes the records and texts it is
  *   handed only during the call and keeps no reference to them afterwards.
  * - Texts are NUL-terminated 8-bit strings. IPv4 values are unsigned 32-bit numbers with the first
  *   dotted octet in the most significant byte (192.168.0.10 is 0xC0A8000A).
  * - A null count or record pointer gives a false result; only the records array of discovery
  *   may be null. The longest last-error text is 76 characters.
- * - Calls must not overlap: the last-error text is one value for the whole process.
+ * - Calls may overlap, from any number of threads. Each thread has its own last-error text:
+ *   VARL_Error_LastErr returns the text of the calling thread's last failure, and only that
+ *   thread's calls replace or empty it. The environment variables below are read at every call:
+ *   change them only while no call runs.
  * - Every call blocks its thread: discovery for the whole time-out, an upload for the transfer.
  * - Discovery, get-config and set-config send their datagram to 255.255.255.255 port 8001 once
  *   out of every IPv4 interface that is up, running, broadcast-capable and not loopback, with
@@ -102,8 +105,8 @@ VARL_EXPORT void VARL_DriverCfg_Version(int32_t* first, int32_t* second);
 
 /* ---- Errors ---- */
 
-/* Copies the last-error text with its NUL into buffer (at least 77 bytes), then empties it.
- * A null buffer does nothing. */
+/* Copies the calling thread's last-error text with its NUL into buffer (at least 77 bytes), then
+ * empties it. A null buffer does nothing. */
 VARL_EXPORT void VARL_Error_LastErr(char* buffer);
 
 #ifdef __cplusplus

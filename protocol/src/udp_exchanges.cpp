@@ -39,8 +39,12 @@ Status Checked(const SocketResult& step, const char* message) {
 void TraceFailure(const Trace& trace, const char* what, const SocketResult& failure) {
     if (!trace.on()) return;
     const std::string_view name = SocketErrorName(failure.error);
+    // strerror may share one buffer between threads whose calls overlap; the GNU strerror_r
+    // writes into this one, or returns a text of its own.
+    char buffer[128];
     trace.Line("%s failed: %.*s%s%s%s", what, static_cast<int>(name.size()), name.data(),
-               failure.systemError != 0 ? " (" : "", failure.systemError != 0 ? std::strerror(failure.systemError) : "",
+               failure.systemError != 0 ? " (" : "",
+               failure.systemError != 0 ? strerror_r(failure.systemError, buffer, sizeof buffer) : "",
                failure.systemError != 0 ? ")" : "");
 }
 
