@@ -89,6 +89,31 @@ Status BroadcastDiscoverRequest(Exchange& exchange, MessageBuffer& buffer) {
     return Broadcast(exchange, buffer.data(), kDiscoverRequest.size());
 }
 
+// What the last discovery request left to compare with: the datagrams received and the kernel's
+// count of drops when it went out.
+struct RequestMark {
+    uint32_t datagrams = 0;
+    uint32_t dropped = 0;
+};
+
+// Sends the discovery request again when the kernel dropped datagrams since the last one, for
+// want of room in the receive buffer, unless every unit is counted already: each unit answers a
+// request once, so when the units counted are at least the answers to the last request (those
+// received and those dropped), none is missing. A send that fails is in the trace; the discovery
+// goes on with the units it has.
+void AskAgainAfterDrops(Exchange& exchange, MessageBuffer& buffer, RequestMark& mark, uint32_t unitsSoFar) {
+    const uint32_t dropped = exchange.socket.DroppedDatagrams();
+    if (dropped <= mark.dropped) return;
+    const uint64_t answers = uint64_t{exchange.tally.datagrams - mark.datagrams} + (dropped - mark.dropped);
+    if (unitsSoFar >= answers) return;
+    exchange.settings.trace.Line(
+        "the kernel dropped %u of %llu datagrams since request %u, %u units counted so far: asking again",
+        dropped - mark.dropped, static_cast<unsigned long long>(answers), exchange.tally.requests, unitsSoFar);
+    ++exchange.tally.requests;
+    mark = {exchange.tally.datagrams, dropped};
+    (void)BroadcastDiscoverRequest(exchange, buffer);
+}
+
 // Counted time is the normal end of every exchange, but it stands still while datagrams keep
 // arriving. Past this much real time a flooded exchange ends anyway; a normal one, whose waits
 // overrun their 20 ms only slightly, never comes near it.
@@ -160,11 +185,18 @@ Status DiscoverUnits(Exchange& exchange, uint32_t* count, DeviceRecord* records,
     SocketCloser closer(socket);
     if (Status status = Checked(socket.Create(), text::kCouldNotCreateSocket); !status.ok()) return status;
     if (Status status = Checked(socket.EnableBroadcast(), text::kCouldNotSetOptions); !status.ok()) return status;
+    if (exchange.settings.trace.on()) {
+        const DatagramSocket::ReceiveBuffer granted = socket.ReceiveBufferGranted();
+        exchange.settings.trace.Line("receive buffer %d bytes%s", granted.bytes,
+                                     granted.forced ? ", forced past net.core.rmem_max" : "");
+    }
     MessageBuffer buffer{};
     if (Status status = BroadcastDiscoverRequest(exchange, buffer); !status.ok()) return status;
+    exchange.tally.requests = 1;
 
     const uint32_t capacity = *count;
     *count = 0;
+    RequestMark mark;
     std::unordered_set<uint32_t> seenSerials;
     uint64_t countedTotal = 0;
     const auto started = exchange.clock.Now();
@@ -186,6 +218,11 @@ Status DiscoverUnits(Exchange& exchange, uint32_t* count, DeviceRecord* records,
         }
         // A poll that delivered a datagram counts only the attempts before it.
         countedTotal += counted;
+        // A poll that found nothing: the burst of replies, if there was one, is over.
+        if (received.error == kWsaEWouldBlock && countedTotal < timeoutMs &&
+            exchange.tally.requests < kMostDiscoveryRequests) {
+            AskAgainAfterDrops(exchange, buffer, mark, *count);
+        }
     } while (countedTotal < timeoutMs && exchange.clock.Now() - started <= runawayLimit);
     return {};
 }

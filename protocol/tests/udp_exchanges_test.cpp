@@ -335,6 +335,63 @@ TEST_F(DiscoveryTest, RunawayGuardStaysQuietDuringABurstOfAThousandUnits) {
     EXPECT_EQ(socket.receives, 1000 + 102);
 }
 
+// ---- Requests repeated when the kernel drops replies ----
+
+// Eight units, 0 to 7, answer each request 5 ms after it; the kernel drops the replies of the
+// units lost[k] = {first, end} to request k (the last entry holds for the requests after it), as
+// a full receive buffer would.
+struct DropRow {
+    const char* name;
+    std::vector<std::pair<uint32_t, uint32_t>> lost;
+    uint32_t timeout;
+    uint32_t requests;
+    uint32_t count;
+};
+
+class DropTest : public ExchangeTest, public ::testing::WithParamInterface<DropRow> {};
+
+TEST_P(DropTest, AsksAgainOnlyAfterDropsWhileUnitsMayBeMissingAndTimeRemains) {
+    const DropRow& row = GetParam();
+    uint32_t requests = 0;
+    socket.onSend = [&](const std::string&) {
+        const auto [first, end] = row.lost[std::min<std::size_t>(requests++, row.lost.size() - 1)];
+        for (uint32_t unit = 0; unit < 8; ++unit) {
+            if (unit < first || unit >= end) socket.ArriveAt(clock.Elapsed() + 5ms, Reply(0x10000 + unit));
+        }
+        socket.droppedByKernel += end - first;
+    };
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, row.timeout).ok());
+    EXPECT_EQ(socket.sent, std::vector<std::string>(row.requests, "0 1"));
+    EXPECT_EQ(exchange.tally.requests, row.requests);
+    EXPECT_EQ(count, row.count);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DropTest,
+                         ::testing::Values(DropRow{"no_drop_one_request", {{0, 0}}, 2000, 1, 8},
+                                           DropRow{"a_drop_then_a_full_count", {{5, 8}, {0, 0}}, 2000, 2, 8},
+                                           DropRow{"drops_after_every_unit_is_counted", {{5, 8}, {0, 3}}, 2000, 2, 8},
+                                           DropRow{"same_units_lost_up_to_the_bound", {{5, 8}}, 2000, 10, 5},
+                                           DropRow{"no_time_left_after_the_drop", {{5, 8}}, 60, 1, 5}),
+                         kRowName);
+
+TEST_F(ExchangeTest, TraceShowsEachNewRequestAndTheDropsBehindIt) {
+    const TraceCapture capture;
+    exchange.settings.trace = capture.trace();
+    socket.onSend = [&](const std::string&) {
+        if (socket.sent.size() == 1) socket.droppedByKernel = 7;
+        socket.ArriveAt(clock.Elapsed() + 5ms, Reply(0x1A2B3));
+    };
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 200).ok());
+    const std::string trace = capture.Text();
+    EXPECT_NE(trace.find("varl: receive buffer 425984 bytes\n"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("varl: the kernel dropped 7 of 8 datagrams since request 1, 1 units counted so far: asking again\n"
+                         "varl: sent 3 bytes to 255.255.255.255:8001 by the routing table (no interface qualifies)\n"),
+              std::string::npos)
+        << trace;
+}
+
 // ---- Datagrams that arrive while the next attempt is not yet due ----
 
 struct DuringWaitRun {
@@ -514,6 +571,7 @@ TEST_F(InterfacesTest, TraceTellsWhatWasSentReceivedAndLeftOut) {
     EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 60).ok());
     EXPECT_EQ(capture.Text(),
               "varl: discovery, time-out 60 ms\n"
+              "varl: receive buffer 425984 bytes\n"
               "varl: skipped lo: loopback\n"
               "varl: sent 3 bytes to 255.255.255.255:8001 on eth0 from 10.77.0.1\n"
               "varl: sending on wlan0 from 192.168.1.5 failed: (unknown socket error)\n"
