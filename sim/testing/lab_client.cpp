@@ -67,6 +67,23 @@ std::vector<std::string> UdpClient::ReceiveUntilQuiet(int quietMs, std::size_t m
     return datagrams;
 }
 
+std::vector<std::string> UdpClient::ReceiveWithSendersUntilQuiet(int quietMs) {
+    std::vector<std::string> datagrams;
+    std::vector<char> buffer(70000);
+    pollfd wanted{fd_, POLLIN, 0};
+    while (::poll(&wanted, 1, quietMs) == 1) {
+        sockaddr_in sender{};
+        socklen_t length = sizeof sender;
+        const ssize_t received =
+            ::recvfrom(fd_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&sender), &length);
+        if (received < 0) break;
+        char address[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &sender.sin_addr, address, sizeof address);
+        datagrams.push_back(std::string(address) + " " + std::string(buffer.data(), static_cast<std::size_t>(received)));
+    }
+    return datagrams;
+}
+
 ::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits) {
     static int tables = 0;
     const std::string path = LabDirectory() + "/units-" + std::to_string(++tables) + ".conf";

@@ -37,6 +37,9 @@ public:
     // Every datagram that arrives until quietMs pass without one, or the first maxCount.
     std::vector<std::string> ReceiveUntilQuiet(int quietMs = 300, std::size_t maxCount = SIZE_MAX);
 
+    // The same with the address each came from: "10.77.0.10 1A2B3 0 10.77.0.10 ...".
+    std::vector<std::string> ReceiveWithSendersUntilQuiet(int quietMs = 300);
+
 private:
     int fd_ = -1;
 };
