@@ -579,6 +579,81 @@ TEST_F(InterfacesTest, TraceTellsWhatWasSentReceivedAndLeftOut) {
               "varl: received 1 datagrams in 4 attempts and 3 waits of 20 ms; the kernel dropped 3\n");
 }
 
+// ---- VARL_TARGETS ----
+
+std::vector<uint32_t> Addresses(uint32_t first, uint32_t last) {
+    std::vector<uint32_t> addresses;
+    for (uint32_t address = first; address <= last; ++address) addresses.push_back(address);
+    return addresses;
+}
+
+struct TargetsRow {
+    const char* name;
+    const ExchangeRow* exchange;
+};
+
+class TargetsTest : public ExchangeTest, public ::testing::WithParamInterface<TargetsRow> {};
+
+TEST_P(TargetsTest, SendToEachAddressAfterTheBroadcastsEightEveryTwoMilliseconds) {
+    interfaces.interfaces = {ScriptedInterfaces::Usable("eth0", 2, 0x0A4D0001)};
+    exchange.settings.targets = "10.80.0.0/28, 10.81.0.255";
+    EXPECT_TRUE(GetParam().exchange->run(exchange).ok());
+    EXPECT_EQ(socket.sentBy.front(), "eth0");
+    EXPECT_EQ(socket.sent, std::vector<std::string>(1 + 15, GetParam().exchange->message));
+    std::vector<uint32_t> targets = Addresses(0x0A500001, 0x0A50000E);
+    targets.push_back(0x0A5100FF);
+    EXPECT_EQ(socket.sentTo, targets);
+    std::vector<std::chrono::milliseconds> at(8, 0ms);
+    at.resize(15, 2ms);
+    EXPECT_EQ(socket.sentToAt, at);
+    EXPECT_EQ(socket.sentPorts, std::vector<uint16_t>(16, 8001));
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, TargetsTest,
+                         ::testing::Values(TargetsRow{"discover", &kExchanges[0]},
+                                           TargetsRow{"set_config", &kExchanges[2]}),
+                         kRowName);
+
+TEST_F(ExchangeTest, DiscoveryCountsItsTimeFromTheLastTarget) {
+    exchange.settings.targets = "10.80.0.0/24";  // 254 addresses: 32 groups, the last at 62 ms
+    socket.onSend = [&](const std::string&) {
+        if (socket.sentTo.size() == 200) socket.ArriveAt(clock.Elapsed() + 1ms, Reply(0xC1D2E));
+    };
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 2000).ok());
+    EXPECT_EQ(count, 1u);
+    ASSERT_EQ(socket.sentToAt.size(), 254u);
+    EXPECT_EQ(socket.sentToAt.back(), 62ms);
+    EXPECT_GE(clock.Elapsed() - socket.sentToAt.back(), 68 * 20ms - 60ms) << "a 2000 ms discovery's waits, less a poll";
+}
+
+struct BadTargetsRow {
+    const char* name;
+    const char* targets;
+    const char* text;
+};
+
+class BadTargetsTest : public ExchangeTest, public ::testing::WithParamInterface<BadTargetsRow> {};
+
+TEST_P(BadTargetsTest, FailDiscoveryAndSetConfigBeforeAnythingIsSent) {
+    exchange.settings.targets = GetParam().targets;
+    for (const ExchangeRow& row : {kExchanges[0], kExchanges[2]}) {
+        EXPECT_EQ(TextOf(row.run(exchange)), GetParam().text) << row.name;
+    }
+    EXPECT_EQ(socket.creates, 0);
+    EXPECT_TRUE(socket.sentBy.empty());
+}
+
+constexpr const char* kMalformedTargets = "Argument error. VARL_TARGETS holds an entry that is no address or range.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BadTargetsTest,
+    ::testing::Values(BadTargetsRow{"a_word", "10.80.0.7, router", kMalformedTargets},
+                      BadTargetsRow{"an_octet_of_256", "10.80.0.256", kMalformedTargets},
+                      BadTargetsRow{"slash_8", "10.0.0.0/8", "Argument error. VARL_TARGETS holds a range wider than /16."},
+                      BadTargetsRow{"an_empty_range", "10.80.0.0/", kMalformedTargets}),
+    kRowName);
+
 // ---- Get-config ----
 
 using GetConfigTest = ExchangeTest;
