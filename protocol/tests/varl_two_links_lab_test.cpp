@@ -18,6 +18,7 @@
 
 #include "device_record_testing.h"
 #include "lab_client.h"
+#include "lab_discovery.h"
 #include "lab_output_rule.h"
 #include "lab_units.h"
 #include "varl.h"
@@ -27,6 +28,8 @@ namespace {
 using sim::lab::DatagramLog;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
+using varl::testing::Environment;
+using varl::testing::Found;
 using varl::testing::LabOutputRule;
 using varl::testing::MakeRecord;
 
@@ -52,41 +55,7 @@ std::string TakeLastError() {
     return buffer;
 }
 
-// Discovers with room for every unit; the serials found, or nothing with the reason on failure.
-struct Found {
-    bool ok = false;
-    std::vector<DeviceRecord> records;
-    std::set<uint32_t> Serials() const {
-        std::set<uint32_t> serials;
-        for (const DeviceRecord& record : records) serials.insert(record.serial);
-        return serials;
-    }
-    const DeviceRecord* Unit(uint32_t serial) const {
-        const auto found = std::find_if(records.begin(), records.end(), [&](const auto& r) { return r.serial == serial; });
-        return found == records.end() ? nullptr : &*found;
-    }
-};
-
-Found Discover() {
-    Found found;
-    found.records.resize(32);
-    uint32_t count = static_cast<uint32_t>(found.records.size());
-    found.ok = VARL_Admin_Discover(&count, found.records.data(), kTimeOutMs) != 0;
-    found.records.resize(found.ok ? count : 0);
-    return found;
-}
-
-// An environment variable set for the object's life.
-class Environment {
-public:
-    Environment(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
-    ~Environment() { unsetenv(name_); }
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-
-private:
-    const char* name_;
-};
+Found Discover() { return varl::testing::Discover(kTimeOutMs); }
 
 // Standard error of this process goes to a file for the object's life.
 class StandardErrorCapture {

@@ -84,14 +84,15 @@ std::vector<std::string> UdpClient::ReceiveWithSendersUntilQuiet(int quietMs) {
     return datagrams;
 }
 
-::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits) {
+::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits,
+                                         const std::string& controlAddress) {
     static int tables = 0;
     const std::string path = LabDirectory() + "/units-" + std::to_string(++tables) + ".conf";
     std::ofstream(path) << table;
 
     UdpClient control;
     const std::string command = "load " + path;
-    control.SendTo(command, Environment("LAB_SIM_CONTROL_ADDRESS", "10.77.0.2"),
+    control.SendTo(command, !controlAddress.empty() ? controlAddress : Environment("LAB_SIM_CONTROL_ADDRESS", "10.77.0.2"),
                    static_cast<uint16_t>(std::stoi(Environment("LAB_SIM_CONTROL_PORT", "8009"))));
     const std::vector<std::string> answer = control.ReceiveUntilQuiet(kControlAnswerTimeoutMs, 1);
     if (answer.empty()) return ::testing::AssertionFailure() << "the simulator did not answer \"" << command << '"';
@@ -101,7 +102,7 @@ std::vector<std::string> UdpClient::ReceiveWithSendersUntilQuiet(int quietMs) {
     return ::testing::AssertionSuccess();
 }
 
-DatagramLog::DatagramLog() : path_(LabDirectory() + "/datagrams.log") {
+DatagramLog::DatagramLog(const std::string& name) : path_(LabDirectory() + "/" + name) {
     std::ifstream log(path_, std::ios::binary | std::ios::ate);
     mark_ = log ? static_cast<std::size_t>(log.tellg()) : 0;
 }
