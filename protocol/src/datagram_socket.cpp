@@ -38,7 +38,7 @@ constexpr std::size_t kSlotBytes = 512;
 // a datagram the socket is not waited on: the thread naps on a timer for a batch interval and then
 // takes all that queued in one recvmmsg. Measured in the lab with 10,000 replies and the stock
 // receive buffer, on the 2-core development machine busy with other builds: reading without pause
-// lost 20 to 45 % of a burst, waking on the socket 10 to 45 %, naps of 50 us 0 to 10 %.
+// lost up to 44 % of a burst, waking on the socket up to 44 %, naps of 50 us up to 11 %.
 constexpr std::chrono::microseconds kBurstGap{1000};
 // About 100 short replies at a gigabit link's pace, with the kernel's default timer slack of 50 us:
 // far from filling even a stock receive buffer.
