@@ -51,8 +51,9 @@ public:
     virtual SocketResult ReceiveFrom(char* buffer, std::size_t size) = 0;
 
     // Blocks until a datagram may be queued or timeout has passed; false when the time passed.
-    // True promises nothing: the receive that follows tells. The real socket does not block
-    // shortly after taking a datagram, when the next of a burst is likely close behind.
+    // True promises nothing: the receive that follows tells. Shortly after taking a datagram,
+    // when more of a burst are likely close behind, the real socket naps on a timer instead and
+    // then says true, so that the burst is taken in batches.
     virtual bool WaitReadable(std::chrono::nanoseconds timeout) = 0;
 
     // How many datagrams the kernel dropped for want of room in the socket's receive buffer, so far.
