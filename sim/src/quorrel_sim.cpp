@@ -249,6 +249,7 @@ private:
                 next += static_cast<std::size_t>(sent);
                 continue;
             }
+            if (sent < 0 && errno == EINTR) continue;
             msghdr& message = headers[next].msg_hdr;
             message.msg_control = nullptr;
             message.msg_controllen = 0;
