@@ -1,9 +1,10 @@
 // What lab tests of the library's exports share: a discovery through the export with room for
-// every unit, and an environment variable set for a test's span.
+// every unit, the last-error text, and an environment variable set for a test's span.
 #pragma once
 
 #include <cstdlib>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "varl.h"
@@ -37,6 +38,13 @@ inline Found Discover(uint32_t timeoutMs, uint32_t room = 32) {
     found.ok = VARL_Admin_Discover(&count, found.records.data(), timeoutMs) != 0;
     found.records.resize(found.ok ? count : 0);
     return found;
+}
+
+// The library's last-error text, which the call empties.
+inline std::string TakeLastError() {
+    char buffer[500];
+    VARL_Error_LastErr(buffer);
+    return buffer;
 }
 
 // An environment variable set for the object's life.

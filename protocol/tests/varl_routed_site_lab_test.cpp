@@ -21,6 +21,7 @@ using sim::lab::LoadUnitTable;
 using varl::testing::Discover;
 using varl::testing::Environment;
 using varl::testing::MakeRecord;
+using varl::testing::TakeLastError;
 
 constexpr uint32_t kTimeOutMs = 300;
 
@@ -33,12 +34,6 @@ std::set<uint32_t> SerialsOf(std::initializer_list<const std::vector<sim::Simula
         for (const sim::SimulatedUnit& unit : *table) serials.insert(unit.serial);
     }
     return serials;
-}
-
-std::string TakeLastError() {
-    char buffer[500];
-    VARL_Error_LastErr(buffer);
-    return buffer;
 }
 
 class RoutedSiteTest : public ::testing::Test {

@@ -29,6 +29,7 @@ using sim::lab::DatagramLog;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
 using varl::testing::Environment;
+using varl::testing::TakeLastError;
 using varl::testing::Found;
 using varl::testing::LabOutputRule;
 using varl::testing::MakeRecord;
@@ -47,12 +48,6 @@ std::set<uint32_t> SerialsOn(const char* link) {
         if (link == nullptr || unit.link == link) serials.insert(unit.serial);
     }
     return serials;
-}
-
-std::string TakeLastError() {
-    char buffer[500];
-    VARL_Error_LastErr(buffer);
-    return buffer;
 }
 
 Found Discover() { return varl::testing::Discover(kTimeOutMs); }
