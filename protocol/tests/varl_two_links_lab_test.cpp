@@ -29,10 +29,10 @@ using sim::lab::DatagramLog;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
 using varl::testing::Environment;
-using varl::testing::TakeLastError;
 using varl::testing::Found;
 using varl::testing::LabOutputRule;
 using varl::testing::MakeRecord;
+using varl::testing::TakeLastError;
 
 constexpr uint32_t kTimeOutMs = 300;
 constexpr const char* kNoUsableInterface = "Communications error. VARL_INTERFACES names no usable interface.";
