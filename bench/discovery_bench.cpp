@@ -8,7 +8,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,32 +59,11 @@ bool LoadUnits(int count) {
     return answered && answer == "ok " + std::to_string(count);
 }
 
-// The simulated units stand for other machines: they keep to the last processor and the bench to
-// the others, at real-time priority where the lab allows it. Says what it could arrange.
-std::string KeepApartFromTheUnits() {
-    std::string arranged;
-    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
-    pid_t simulator = 0;
-    std::ifstream(LabDir() + "/sim.ready") >> simulator;
-    if (processors >= 2 && simulator > 0) {
-        cpu_set_t last, others;
-        CPU_ZERO(&last);
-        CPU_ZERO(&others);
-        CPU_SET(processors - 1, &last);
-        for (long cpu = 0; cpu < processors - 1; ++cpu) CPU_SET(cpu, &others);
-        if (sched_setaffinity(simulator, sizeof last, &last) == 0 && sched_setaffinity(0, sizeof others, &others) == 0) {
-            arranged += "units on processor " + std::to_string(processors - 1) + ", discovery on the others";
-        }
-    }
-    const sched_param priority{1};
-    if (sched_setscheduler(0, SCHED_FIFO, &priority) == 0) arranged += arranged.empty() ? "SCHED_FIFO 1" : "; SCHED_FIFO 1";
-    return arranged.empty() ? "nothing" : arranged;
-}
-
 struct Run {
     double wallMs;
     double countedWaitsMs;
     uint32_t found;
+    uint32_t requests;
     uint32_t dropped;
 };
 
@@ -102,7 +80,7 @@ Run Discover(int capBytes) {
         std::fprintf(stderr, "discovery failed\n");
         std::exit(1);
     }
-    return {wall.count(), 20.0 * exchange.tally.waits, count, exchange.tally.droppedByKernel};
+    return {wall.count(), 20.0 * exchange.tally.waits, count, exchange.tally.requests, exchange.tally.droppedByKernel};
 }
 
 }  // namespace
@@ -121,12 +99,11 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const std::string arranged = KeepApartFromTheUnits();
-    std::printf("discovery, time-out %u ms, %s CAP_NET_ADMIN, receive buffer %s; %d runs each; %s\n", kTimeOutMs,
+    std::printf("discovery, time-out %u ms, %s CAP_NET_ADMIN, receive buffer %s; %d runs each\n", kTimeOutMs,
                 varl::testing::MayAdministerTheNetwork() ? "with" : "without",
-                capBytes > 0 ? ("cut to " + std::to_string(capBytes)).c_str() : "as granted", runs, arranged.c_str());
-    std::printf("%7s %14s %11s %11s %9s %9s %12s\n", "units", "counted waits", "wall (med)", "wall (max)", "ratio med",
-                "ratio max", "found (min)");
+                capBytes > 0 ? ("cut to " + std::to_string(capBytes)).c_str() : "as granted", runs);
+    std::printf("%7s %14s %11s %11s %9s %9s %12s %13s %13s\n", "units", "counted waits", "wall (med)", "wall (max)",
+                "ratio med", "ratio max", "found (min)", "requests max", "dropped max");
     for (const int units : kUnitCounts) {
         if (!LoadUnits(units)) {
             std::fprintf(stderr, "the simulator did not load %d units\n", units);
@@ -135,20 +112,21 @@ int main(int argc, char** argv) {
         std::vector<Run> measured;
         for (int run = 0; run < runs; ++run) measured.push_back(Discover(capBytes));
         std::vector<double> ratios, walls;
-        uint32_t fewest = UINT32_MAX, mostDropped = 0;
+        uint32_t fewest = UINT32_MAX, mostDropped = 0, mostRequests = 0;
         double countedMax = 0;
         for (const Run& run : measured) {
             ratios.push_back(run.wallMs / run.countedWaitsMs);
             walls.push_back(run.wallMs);
             fewest = std::min(fewest, run.found);
             mostDropped = std::max(mostDropped, run.dropped);
+            mostRequests = std::max(mostRequests, run.requests);
             countedMax = std::max(countedMax, run.countedWaitsMs);
         }
         std::sort(ratios.begin(), ratios.end());
         std::sort(walls.begin(), walls.end());
-        std::printf("%7d %11.0f ms %8.1f ms %8.1f ms %9.3f %9.3f %12u%s\n", units, countedMax, walls[walls.size() / 2],
-                    walls.back(), ratios[ratios.size() / 2], ratios.back(), fewest,
-                    mostDropped > 0 ? ("  (kernel dropped up to " + std::to_string(mostDropped) + ")").c_str() : "");
+        std::printf("%7d %11.0f ms %8.1f ms %8.1f ms %9.3f %9.3f %12u %13u %13u\n", units, countedMax,
+                    walls[walls.size() / 2], walls.back(), ratios[ratios.size() / 2], ratios.back(), fewest, mostRequests,
+                    mostDropped);
     }
     return 0;
 }

@@ -20,10 +20,16 @@
  * - Discovery, get-config and set-config send their datagram to 255.255.255.255 port 8001 once
  *   out of every IPv4 interface that is up, running, broadcast-capable and not loopback, with
  *   that interface's address as the source; where none qualifies, once by the routing table.
- *   They fail to send only when every send failed. Each call reads two environment variables:
+ *   They fail to send only when every send failed. Each call reads three environment variables:
  *   - VARL_INTERFACES: interface names separated by commas or blanks ("eth0,wlan0"); the sends
  *     go out of those only. Names no interface has are ignored; when none of them can carry a
  *     broadcast the call fails. Unset or empty: every interface.
+ *   - VARL_TARGETS: addresses, CIDR ranges of /16 to /32 and directed broadcast addresses,
+ *     separated by commas or blanks ("10.80.0.0/24, 10.81.0.7"), for units behind a router.
+ *     Discovery and set-config also send their datagram by unicast to each (a range's host
+ *     addresses, 4,000 a second at most); discovery's time-out counts from the last of them.
+ *     A malformed list or a range wider than /16 fails the call before anything is sent.
+ *     Get-config does not read it. Unset or empty: broadcasts only.
  *   - VARL_TRACE=1: one line on standard error for each datagram sent (interface, source
  *     address, length) and received (sender, length, text), and for each interface left out and
  *     why; for an upload, each FTP command (the password as ***) and reply, the data connection's
@@ -76,6 +82,9 @@ VARL_STATIC_ASSERT(offsetof(DeviceRecord, chipName) == 20, "chipName at offset 2
 
 /* Broadcasts a discovery request and collects replies for timeoutMs milliseconds of counted
  * time: each receive attempt that finds nothing counts 20 ms, and replies are read as they come.
+ * When the kernel drops replies for want of room in the receive buffer, the request goes out
+ * again once they stop coming, while time remains and units may be missing (10 requests at
+ * most); the units answer again and each is still counted once.
  * *count holds the capacity of records on entry and the number of distinct units that answered
  * on a true result, which may exceed the capacity; the first units to answer are copied in order
  * of answer. records may be null to count only. */

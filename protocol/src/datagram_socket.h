@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "network_interfaces.h"
 #include "socket_errors.h"
@@ -40,17 +41,31 @@ public:
     virtual SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port,
                                        const NetworkInterface* via) = 0;
 
+    // Sends length bytes to address (first octet in the most significant byte) at port, by the
+    // route and source address the routing table picks. A would-block failure means the socket's
+    // send buffer is full for now.
+    virtual SocketResult SendTo(const char* bytes, std::size_t length, uint32_t address, uint16_t port) = 0;
+
     // Takes one queued datagram from any sender into buffer. Fails with WSAEWOULDBLOCK when none is
     // queued, WSAEMSGSIZE when it was longer than size (it is then discarded), or another error.
     virtual SocketResult ReceiveFrom(char* buffer, std::size_t size) = 0;
 
     // Blocks until a datagram may be queued or timeout has passed; false when the time passed.
-    // True promises nothing: the receive that follows tells. The real socket does not block
-    // shortly after taking a datagram, when the next of a burst is likely close behind.
+    // True promises nothing: the receive that follows tells. Shortly after taking a datagram,
+    // when more of a burst are likely close behind, the real socket naps on a timer instead and
+    // then says true, so that the burst is taken in batches.
     virtual bool WaitReadable(std::chrono::nanoseconds timeout) = 0;
 
-    // How many datagrams the kernel dropped for want of room in the socket's receive buffer.
+    // How many datagrams the kernel dropped for want of room in the socket's receive buffer, so far.
     virtual uint32_t DroppedDatagrams() = 0;
+
+    // The receive buffer the socket was given, in bytes as the kernel reports it (twice what was
+    // asked, overhead included), and whether it was forced past net.core.rmem_max.
+    struct ReceiveBuffer {
+        int bytes = 0;
+        bool forced = false;
+    };
+    virtual ReceiveBuffer ReceiveBufferGranted() = 0;
 
     // Releases the socket; closing twice, or a socket never created, is harmless.
     virtual void Close() = 0;
@@ -59,7 +74,7 @@ public:
 // The real socket: POSIX, IPv4.
 class PosixDatagramSocket final : public DatagramSocket {
 public:
-    PosixDatagramSocket() = default;
+    PosixDatagramSocket();
     ~PosixDatagramSocket() override;
     PosixDatagramSocket(const PosixDatagramSocket&) = delete;
     PosixDatagramSocket& operator=(const PosixDatagramSocket&) = delete;
@@ -68,13 +83,23 @@ public:
     SocketResult EnableBroadcast() override;
     SocketResult SendBroadcast(const char* bytes, std::size_t length, uint16_t port,
                                const NetworkInterface* via) override;
+    SocketResult SendTo(const char* bytes, std::size_t length, uint32_t address, uint16_t port) override;
     SocketResult ReceiveFrom(char* buffer, std::size_t size) override;
     bool WaitReadable(std::chrono::nanoseconds timeout) override;
     uint32_t DroppedDatagrams() override;
+    ReceiveBuffer ReceiveBufferGranted() override;
     void Close() override;
 
 private:
+    struct Batch;
+
+    // Takes every datagram queued, up to a batch, from the kernel in one call.
+    SocketResult FillBatch();
+
     int fd_ = -1;
+    ReceiveBuffer receiveBuffer_;
+    // The datagrams of the last batch not yet handed out.
+    std::unique_ptr<Batch> batch_;
     // When the last datagram was taken: shortly after one, a wait reads the socket again at once.
     std::chrono::steady_clock::time_point lastDatagramAt_{};
     // The kernel's count of drops as SO_RXQ_OVFL stamped it on the last datagram received.

@@ -21,6 +21,9 @@ inline constexpr char kCouldNotSendMessage[] = "Communications error. Could not 
 inline constexpr char kReceiveError[] = "Communications error. Receive error.";
 // VARL_INTERFACES named interfaces to send on, and none of them can carry a broadcast.
 inline constexpr char kNoUsableInterface[] = "Communications error. VARL_INTERFACES names no usable interface.";
+// VARL_TARGETS could not be read; nothing was sent.
+inline constexpr char kMalformedTargets[] = "Argument error. VARL_TARGETS holds an entry that is no address or range.";
+inline constexpr char kTargetRangeTooWide[] = "Argument error. VARL_TARGETS holds a range wider than /16.";
 
 // The FTP upload.
 inline constexpr char kNoLocalPath[] = "File upload error. No local file path given.";
@@ -42,7 +45,7 @@ constexpr bool AllFit(std::initializer_list<std::string_view> texts, std::size_t
     }
     return true;
 }
-static_assert(AllFit({kNullCount, kNullRecord, kNoUsableInterface, kNoLocalPath, kNoRemoteName, kNameNot83, kControlCharacter,
+static_assert(AllFit({kNullCount, kNullRecord, kNoUsableInterface, kMalformedTargets, kTargetRangeTooWide, kNoLocalPath, kNoRemoteName, kNameNot83, kControlCharacter,
                       kCouldNotSetConnectionOption, kCouldNotOpenConnection, kCouldNotSendFile, kOutOfMemory,
                       kUnexpectedFailure},
                      0));

@@ -86,11 +86,58 @@ Status Broadcast(Exchange& exchange, const char* bytes, std::size_t length) {
     return anySent ? Status() : Status::SocketFailure(text::kCouldNotSendMessage, lastFailure.error);
 }
 
+// Fails, before anything is sent, when VARL_TARGETS cannot be read.
+Status ReadTargets(const Exchange& exchange, TargetList& targets) {
+    targets = ParseTargetList(exchange.settings.targets);
+    if (targets.ok()) return {};
+    const bool tooWide = targets.error == TargetList::Error::kTooWide;
+    exchange.settings.trace.Line("VARL_TARGETS: \"%.*s\" is %s", static_cast<int>(targets.badEntry.size()),
+                                 targets.badEntry.data(), tooWide ? "a range wider than /16" : "no address or range");
+    return Status::Failure(tooWide ? text::kTargetRangeTooWide : text::kMalformedTargets);
+}
+
+// Waits, the socket unread, until deadline.
+void WaitUntil(Exchange& exchange, std::chrono::steady_clock::time_point deadline) {
+    for (auto now = exchange.clock.Now(); now < deadline; now = exchange.clock.Now()) {
+        if (!exchange.socket.WaitReadable(deadline - now)) continue;
+        // Nothing is expected here; a stray datagram would keep the wait from sleeping.
+        MessageBuffer scratch;
+        (void)exchange.socket.ReceiveFrom(scratch.data(), scratch.size());
+    }
+}
+
 // The request is built in the exchange's receive buffer with a terminating zero, which is not sent.
 Status BroadcastDiscoverRequest(Exchange& exchange, MessageBuffer& buffer) {
     std::memcpy(buffer.data(), kDiscoverRequest.data(), kDiscoverRequest.size());
     buffer[kDiscoverRequest.size()] = '\0';
     return Broadcast(exchange, buffer.data(), kDiscoverRequest.size());
+}
+
+// What the last discovery request left to compare with: the datagrams received and the kernel's
+// count of drops when it went out.
+struct RequestMark {
+    uint32_t datagrams = 0;
+    uint32_t dropped = 0;
+};
+
+// Sends the discovery request again when the kernel dropped datagrams since the last one, for
+// want of room in the receive buffer, unless every unit is counted already: each unit answers a
+// request once, so when the units counted are at least the answers to the last request (those
+// received and those dropped), none is missing. A send that fails is in the trace; the discovery
+// goes on with the units it has.
+void AskAgainAfterDrops(Exchange& exchange, MessageBuffer& buffer, TargetSends& targets, RequestMark& mark,
+                        uint32_t unitsSoFar) {
+    const uint32_t dropped = exchange.socket.DroppedDatagrams();
+    if (dropped <= mark.dropped) return;
+    const uint64_t answers = uint64_t{exchange.tally.datagrams - mark.datagrams} + (dropped - mark.dropped);
+    if (unitsSoFar >= answers) return;
+    exchange.settings.trace.Line(
+        "the kernel dropped %u of %llu datagrams since request %u, %u units counted so far: asking again",
+        dropped - mark.dropped, static_cast<unsigned long long>(answers), exchange.tally.requests, unitsSoFar);
+    ++exchange.tally.requests;
+    mark = {exchange.tally.datagrams, dropped};
+    (void)BroadcastDiscoverRequest(exchange, buffer);
+    targets.Start(kDiscoverRequest.data(), kDiscoverRequest.size());
 }
 
 // Counted time is the normal end of every exchange, but it stands still while datagrams keep
@@ -104,7 +151,34 @@ std::chrono::milliseconds RunawayLimit(uint32_t timeoutMs) {
 
 CallSettings CallSettings::FromEnvironment() {
     const char* interfaces = std::getenv("VARL_INTERFACES");
-    return {interfaces != nullptr ? interfaces : "", Trace::FromEnvironment()};
+    const char* targets = std::getenv("VARL_TARGETS");
+    return {interfaces != nullptr ? interfaces : "", targets != nullptr ? targets : "", Trace::FromEnvironment()};
+}
+
+void TargetSends::Start(const char* bytes, std::size_t length) {
+    bytes_ = bytes;
+    length_ = length;
+    cursor_.Restart();
+    nextDue_ = exchange_.clock.Now();
+}
+
+void TargetSends::SendDue() {
+    const auto now = exchange_.clock.Now();
+    if (!Busy() || now < nextDue_) return;
+    const Trace& trace = exchange_.settings.trace;
+    uint32_t address = 0;
+    for (uint32_t sent = 0; sent < kTargetsPerGroup && cursor_.Next(address); ++sent) {
+        const SocketResult result = exchange_.socket.SendTo(bytes_, length_, address, kUnitPort);
+        if (!trace.on()) continue;
+        const AddressText to(address);
+        if (result.ok()) {
+            trace.Line("sent %zu bytes to %s:%u", length_, to.text, kUnitPort);
+        } else {
+            TraceFailure(trace, (std::string("sending to ") + to.text).c_str(), result);
+        }
+    }
+    // From now, not from when the group was due: a late group is no reason for a quicker one.
+    nextDue_ = now + kTargetGroupInterval;
 }
 
 PollingReceiver::~PollingReceiver() {
@@ -138,9 +212,12 @@ SocketResult PollingReceiver::Poll(char* buffer, std::size_t size, uint32_t& bud
 
 SocketResult PollingReceiver::TakeArrivalBefore(Clock::time_point deadline, char* buffer, std::size_t size) {
     for (;;) {
+        if (targets_ != nullptr) targets_->SendDue();
         const Clock::time_point now = exchange_.clock.Now();
         if (now >= deadline) return {kWsaEWouldBlock};
-        if (!exchange_.socket.WaitReadable(deadline - now)) continue;
+        const Clock::time_point until =
+            targets_ != nullptr && targets_->Busy() ? std::min(deadline, targets_->NextDue()) : deadline;
+        if (!exchange_.socket.WaitReadable(until - now)) continue;
         const SocketResult received = Receive(buffer, size);
         if (received.error != kWsaEWouldBlock) return received;
     }
@@ -160,21 +237,32 @@ SocketResult PollingReceiver::Receive(char* buffer, std::size_t size) {
 Status DiscoverUnits(Exchange& exchange, uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
     if (count == nullptr) return Status::Failure(text::kNullCount);
     exchange.settings.trace.Line("discovery, time-out %u ms", timeoutMs);
+    TargetList targetList;
+    if (Status status = ReadTargets(exchange, targetList); !status.ok()) return status;
     DatagramSocket& socket = exchange.socket;
     SocketCloser closer(socket);
     if (Status status = Checked(socket.Create(), text::kCouldNotCreateSocket); !status.ok()) return status;
     if (Status status = Checked(socket.EnableBroadcast(), text::kCouldNotSetOptions); !status.ok()) return status;
+    if (exchange.settings.trace.on()) {
+        const DatagramSocket::ReceiveBuffer granted = socket.ReceiveBufferGranted();
+        exchange.settings.trace.Line("receive buffer %d bytes%s", granted.bytes,
+                                     granted.forced ? ", forced past net.core.rmem_max" : "");
+    }
     MessageBuffer buffer{};
     if (Status status = BroadcastDiscoverRequest(exchange, buffer); !status.ok()) return status;
+    exchange.tally.requests = 1;
+    TargetSends targets(exchange, targetList.ranges);
+    targets.Start(kDiscoverRequest.data(), kDiscoverRequest.size());
 
     const uint32_t capacity = *count;
     *count = 0;
+    RequestMark mark;
     std::unordered_set<uint32_t> seenSerials;
     uint64_t countedTotal = 0;
-    const auto started = exchange.clock.Now();
+    auto started = exchange.clock.Now();
     const auto runawayLimit = RunawayLimit(timeoutMs);
-    PollingReceiver receiver(exchange);
-    do {
+    PollingReceiver receiver(exchange, &targets);
+    for (;;) {
         uint32_t counted = kDiscoveryPollBudgetMs;
         const SocketResult received = receiver.Poll(buffer.data(), buffer.size(), counted);
         if (received.ok()) {
@@ -188,10 +276,21 @@ Status DiscoverUnits(Exchange& exchange, uint32_t* count, DeviceRecord* records,
         } else if (received.error != kWsaEWouldBlock) {
             return Status::SocketFailure(text::kReceiveError, received.error);
         }
+        // Counted time, and the guard's real time, start once the request has gone to every target.
+        if (targets.Busy()) {
+            started = exchange.clock.Now();
+            continue;
+        }
         // A poll that delivered a datagram counts only the attempts before it.
         countedTotal += counted;
-    } while (countedTotal < timeoutMs && exchange.clock.Now() - started <= runawayLimit);
-    return {};
+        // A poll that found nothing: the burst of replies, if there was one, is over.
+        if (received.error == kWsaEWouldBlock && countedTotal < timeoutMs &&
+            exchange.tally.requests < kMostDiscoveryRequests) {
+            AskAgainAfterDrops(exchange, buffer, targets, mark, *count);
+            if (targets.Busy()) continue;
+        }
+        if (countedTotal >= timeoutMs || exchange.clock.Now() - started > runawayLimit) return {};
+    }
 }
 
 Status GetFirstConfig(Exchange& exchange, DeviceRecord* record, uint32_t timeoutMs) {
@@ -230,6 +329,8 @@ Status GetFirstConfig(Exchange& exchange, DeviceRecord* record, uint32_t timeout
 Status SendSetConfig(Exchange& exchange, const DeviceRecord* record) {
     if (record == nullptr) return Status::Failure(text::kNullRecord);
     exchange.settings.trace.Line("set-config for serial %X", record->serial);
+    TargetList targetList;
+    if (Status status = ReadTargets(exchange, targetList); !status.ok()) return status;
     DatagramSocket& socket = exchange.socket;
     SocketCloser closer(socket);
     // Creation is not tested here: a socket that was not created fails the option with WSAENOTSOCK.
@@ -237,7 +338,12 @@ Status SendSetConfig(Exchange& exchange, const DeviceRecord* record) {
     if (Status status = Checked(socket.EnableBroadcast(), text::kCouldNotSetOptions); !status.ok()) return status;
     MessageBuffer buffer{};
     const std::size_t length = FormatSetConfig(buffer, *record);
-    return Broadcast(exchange, buffer.data(), length);
+    if (Status status = Broadcast(exchange, buffer.data(), length); !status.ok()) return status;
+    TargetSends targets(exchange, targetList.ranges);
+    for (targets.Start(buffer.data(), length); targets.Busy(); WaitUntil(exchange, targets.NextDue())) {
+        targets.SendDue();
+    }
+    return {};
 }
 
 namespace {

@@ -1,7 +1,8 @@
 // The library's own socket with its receive buffer cut, once created, to what a kernel whose
 // net.core.rmem_max is capBytes grants a process without CAP_NET_ADMIN, whatever this host's
-// setting; it also notes the buffer the kernel granted before the cut. For lab tests and
-// benchmarks that measure discovery against a stock kernel's buffer.
+// setting (net.core.rmem_max belongs to the whole machine, not to a network namespace, so the lab
+// cannot set it). For lab tests and benchmarks that measure discovery against a stock kernel's
+// buffer.
 #pragma once
 
 #include <sys/socket.h>
@@ -37,10 +38,7 @@ public:
         const std::set<int> before = SocketDescriptors();
         const SocketResult created = socket_.Create();
         for (int fd : SocketDescriptors()) {
-            if (before.count(fd) != 0) continue;
-            socklen_t length = sizeof grantedBuffer_;
-            getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &grantedBuffer_, &length);
-            if (capBytes_ > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &capBytes_, sizeof capBytes_);
+            if (before.count(fd) == 0 && capBytes_ > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &capBytes_, sizeof capBytes_);
         }
         return created;
     }
@@ -49,13 +47,15 @@ public:
                                const NetworkInterface* via) override {
         return socket_.SendBroadcast(bytes, length, port, via);
     }
+    SocketResult SendTo(const char* bytes, std::size_t length, uint32_t address, uint16_t port) override {
+        return socket_.SendTo(bytes, length, address, port);
+    }
     SocketResult ReceiveFrom(char* buffer, std::size_t size) override { return socket_.ReceiveFrom(buffer, size); }
     bool WaitReadable(std::chrono::nanoseconds timeout) override { return socket_.WaitReadable(timeout); }
     uint32_t DroppedDatagrams() override { return socket_.DroppedDatagrams(); }
+    // What the kernel granted before the cut.
+    ReceiveBuffer ReceiveBufferGranted() override { return socket_.ReceiveBufferGranted(); }
     void Close() override { socket_.Close(); }
-
-    // The receive buffer the kernel granted the socket, as SO_RCVBUF reports it.
-    int GrantedBuffer() const { return grantedBuffer_; }
 
 private:
     static std::set<int> SocketDescriptors() {
@@ -69,7 +69,6 @@ private:
     }
 
     int capBytes_;
-    int grantedBuffer_ = 0;
     PosixDatagramSocket socket_;
 };
 

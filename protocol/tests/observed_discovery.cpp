@@ -1,7 +1,8 @@
 // One discovery as the library runs it, for a lab test to start with or without CAP_NET_ADMIN.
-// Prints "net_admin=N buffer=B count=C dropped=D": whether the process may administer the
-// network, the receive buffer the kernel granted the discovery's socket (as SO_RCVBUF reports it),
-// the units counted and the datagrams the kernel dropped for want of room.
+// Prints "net_admin=N forced=F buffer=B requests=R count=C dropped=D": whether the process may
+// administer the network, whether the library forced its receive buffer past net.core.rmem_max,
+// the buffer the kernel granted (as SO_RCVBUF reports it), the requests sent, the units counted
+// and the datagrams the kernel dropped for want of room.
 //   observed_discovery TIMEOUT_MS [CAP_BYTES]
 // With CAP_BYTES the socket's buffer is then cut to what a kernel whose net.core.rmem_max is
 // CAP_BYTES grants a process without CAP_NET_ADMIN, whatever this host's setting.
@@ -24,7 +25,9 @@ int main(int argc, char** argv) {
     varl::Exchange exchange{socket, clock, interfaces, varl::CallSettings::FromEnvironment(), {}};
     uint32_t count = 0;
     if (!varl::DiscoverUnits(exchange, &count, nullptr, static_cast<uint32_t>(std::atoi(argv[1]))).ok()) return 1;
-    std::printf("net_admin=%d buffer=%d count=%u dropped=%u\n", varl::testing::MayAdministerTheNetwork() ? 1 : 0,
-                socket.GrantedBuffer(), count, exchange.tally.droppedByKernel);
+    const varl::DatagramSocket::ReceiveBuffer granted = socket.ReceiveBufferGranted();
+    std::printf("net_admin=%d forced=%d buffer=%d requests=%u count=%u dropped=%u\n",
+                varl::testing::MayAdministerTheNetwork() ? 1 : 0, granted.forced ? 1 : 0, granted.bytes,
+                exchange.tally.requests, count, exchange.tally.droppedByKernel);
     return 0;
 }

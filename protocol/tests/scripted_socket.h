@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "datagram_socket.h"
+#include "dotted_quad.h"
 #include "network_interfaces.h"
 #include "poll_clock.h"
 #include "socket_errors.h"
@@ -78,6 +79,20 @@ public:
         if (error != kWsaNoError) return {error};
         sent.emplace_back(bytes, length);
         sentPorts.push_back(port);
+        if (onSend) onSend(sent.back());
+        return {kWsaNoError, length};
+    }
+
+    SocketResult SendTo(const char* bytes, std::size_t length, uint32_t address, uint16_t port) override {
+        if (!created) return {kWsaENotSock};
+        const AddressText to(address);
+        sentBy.push_back(to.text);
+        sentTo.push_back(address);
+        if (sendError != kWsaNoError) return {sendError};
+        sent.emplace_back(bytes, length);
+        sentPorts.push_back(port);
+        sentToAt.push_back(clock_.Elapsed());
+        if (onSend) onSend(sent.back());
         return {kWsaNoError, length};
     }
 
@@ -126,6 +141,8 @@ public:
 
     uint32_t DroppedDatagrams() override { return droppedByKernel; }
 
+    ReceiveBuffer ReceiveBufferGranted() override { return {425984, false}; }
+
     void Close() override {
         if (created) ++closes;
         created = false;
@@ -145,6 +162,7 @@ public:
     std::multimap<std::chrono::milliseconds, std::string> arrivals;
     std::optional<ScriptedReceive> endless;
     std::function<void()> onReceive;
+    std::function<void(const std::string&)> onSend;  // after each send that succeeded, with its bytes
     uint32_t droppedByKernel = 0;
 
     // Observed.
@@ -155,7 +173,9 @@ public:
     bool broadcastEnabled = false;
     std::vector<std::string> sent;
     std::vector<uint16_t> sentPorts;
-    std::vector<std::string> sentBy;                       // each send's interface, "" for a plain send
+    std::vector<std::string> sentBy;  // each send's interface, "" for a plain send, the address for a unicast
+    std::vector<uint32_t> sentTo;                          // each unicast's destination
+    std::vector<std::chrono::milliseconds> sentToAt;       // when each unicast left
     std::vector<std::chrono::milliseconds> waits;          // each wait's time-out
     std::vector<std::chrono::milliseconds> emptyReceivesAt;  // when a receive found nothing
     std::vector<std::chrono::milliseconds> takenAt;          // when an arrival was taken

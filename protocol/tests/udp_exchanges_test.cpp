@@ -335,6 +335,63 @@ TEST_F(DiscoveryTest, RunawayGuardStaysQuietDuringABurstOfAThousandUnits) {
     EXPECT_EQ(socket.receives, 1000 + 102);
 }
 
+// ---- Requests repeated when the kernel drops replies ----
+
+// Eight units, 0 to 7, answer each request 5 ms after it; the kernel drops the replies of the
+// units lost[k] = {first, end} to request k (the last entry holds for the requests after it), as
+// a full receive buffer would.
+struct DropRow {
+    const char* name;
+    std::vector<std::pair<uint32_t, uint32_t>> lost;
+    uint32_t timeout;
+    uint32_t requests;
+    uint32_t count;
+};
+
+class DropTest : public ExchangeTest, public ::testing::WithParamInterface<DropRow> {};
+
+TEST_P(DropTest, AsksAgainOnlyAfterDropsWhileUnitsMayBeMissingAndTimeRemains) {
+    const DropRow& row = GetParam();
+    uint32_t requests = 0;
+    socket.onSend = [&](const std::string&) {
+        const auto [first, end] = row.lost[std::min<std::size_t>(requests++, row.lost.size() - 1)];
+        for (uint32_t unit = 0; unit < 8; ++unit) {
+            if (unit < first || unit >= end) socket.ArriveAt(clock.Elapsed() + 5ms, Reply(0x10000 + unit));
+        }
+        socket.droppedByKernel += end - first;
+    };
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, row.timeout).ok());
+    EXPECT_EQ(socket.sent, std::vector<std::string>(row.requests, "0 1"));
+    EXPECT_EQ(exchange.tally.requests, row.requests);
+    EXPECT_EQ(count, row.count);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DropTest,
+                         ::testing::Values(DropRow{"no_drop_one_request", {{0, 0}}, 2000, 1, 8},
+                                           DropRow{"a_drop_then_a_full_count", {{5, 8}, {0, 0}}, 2000, 2, 8},
+                                           DropRow{"drops_after_every_unit_is_counted", {{5, 8}, {0, 3}}, 2000, 2, 8},
+                                           DropRow{"same_units_lost_up_to_the_bound", {{5, 8}}, 2000, 10, 5},
+                                           DropRow{"no_time_left_after_the_drop", {{5, 8}}, 60, 1, 5}),
+                         kRowName);
+
+TEST_F(ExchangeTest, TraceShowsEachNewRequestAndTheDropsBehindIt) {
+    const TraceCapture capture;
+    exchange.settings.trace = capture.trace();
+    socket.onSend = [&](const std::string&) {
+        if (socket.sent.size() == 1) socket.droppedByKernel = 7;
+        socket.ArriveAt(clock.Elapsed() + 5ms, Reply(0x1A2B3));
+    };
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 200).ok());
+    const std::string trace = capture.Text();
+    EXPECT_NE(trace.find("varl: receive buffer 425984 bytes\n"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("varl: the kernel dropped 7 of 8 datagrams since request 1, 1 units counted so far: asking again\n"
+                         "varl: sent 3 bytes to 255.255.255.255:8001 by the routing table (no interface qualifies)\n"),
+              std::string::npos)
+        << trace;
+}
+
 // ---- Datagrams that arrive while the next attempt is not yet due ----
 
 struct DuringWaitRun {
@@ -514,12 +571,88 @@ TEST_F(InterfacesTest, TraceTellsWhatWasSentReceivedAndLeftOut) {
     EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 60).ok());
     EXPECT_EQ(capture.Text(),
               "varl: discovery, time-out 60 ms\n"
+              "varl: receive buffer 425984 bytes\n"
               "varl: skipped lo: loopback\n"
               "varl: sent 3 bytes to 255.255.255.255:8001 on eth0 from 10.77.0.1\n"
               "varl: sending on wlan0 from 192.168.1.5 failed: (unknown socket error)\n"
               "varl: received 13 bytes from 10.77.0.10:8001: \"1A2B3 \\\"x\\\"\\\\\\x01\\xFF\\x00\"\n"
               "varl: received 1 datagrams in 4 attempts and 3 waits of 20 ms; the kernel dropped 3\n");
 }
+
+// ---- VARL_TARGETS ----
+
+std::vector<uint32_t> Addresses(uint32_t first, uint32_t last) {
+    std::vector<uint32_t> addresses;
+    for (uint32_t address = first; address <= last; ++address) addresses.push_back(address);
+    return addresses;
+}
+
+struct TargetsRow {
+    const char* name;
+    const ExchangeRow* exchange;
+};
+
+class TargetsTest : public ExchangeTest, public ::testing::WithParamInterface<TargetsRow> {};
+
+TEST_P(TargetsTest, SendToEachAddressAfterTheBroadcastsEightEveryTwoMilliseconds) {
+    interfaces.interfaces = {ScriptedInterfaces::Usable("eth0", 2, 0x0A4D0001)};
+    exchange.settings.targets = "10.80.0.0/28, 10.81.0.255";
+    EXPECT_TRUE(GetParam().exchange->run(exchange).ok());
+    EXPECT_EQ(socket.sentBy.front(), "eth0");
+    EXPECT_EQ(socket.sent, std::vector<std::string>(1 + 15, GetParam().exchange->message));
+    std::vector<uint32_t> targets = Addresses(0x0A500001, 0x0A50000E);
+    targets.push_back(0x0A5100FF);
+    EXPECT_EQ(socket.sentTo, targets);
+    std::vector<std::chrono::milliseconds> at(8, 0ms);
+    at.resize(15, 2ms);
+    EXPECT_EQ(socket.sentToAt, at);
+    EXPECT_EQ(socket.sentPorts, std::vector<uint16_t>(16, 8001));
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, TargetsTest,
+                         ::testing::Values(TargetsRow{"discover", &kExchanges[0]},
+                                           TargetsRow{"set_config", &kExchanges[2]}),
+                         kRowName);
+
+TEST_F(ExchangeTest, DiscoveryCountsItsTimeFromTheLastTarget) {
+    exchange.settings.targets = "10.80.0.0/24";  // 254 addresses: 32 groups, the last at 62 ms
+    socket.onSend = [&](const std::string&) {
+        if (socket.sentTo.size() == 200) socket.ArriveAt(clock.Elapsed() + 1ms, Reply(0xC1D2E));
+    };
+    uint32_t count = 0;
+    EXPECT_TRUE(DiscoverUnits(exchange, &count, nullptr, 2000).ok());
+    EXPECT_EQ(count, 1u);
+    ASSERT_EQ(socket.sentToAt.size(), 254u);
+    EXPECT_EQ(socket.sentToAt.back(), 62ms);
+    EXPECT_GE(clock.Elapsed() - socket.sentToAt.back(), 68 * 20ms - 60ms) << "a 2000 ms discovery's waits, less a poll";
+}
+
+struct BadTargetsRow {
+    const char* name;
+    const char* targets;
+    const char* text;
+};
+
+class BadTargetsTest : public ExchangeTest, public ::testing::WithParamInterface<BadTargetsRow> {};
+
+TEST_P(BadTargetsTest, FailDiscoveryAndSetConfigBeforeAnythingIsSent) {
+    exchange.settings.targets = GetParam().targets;
+    for (const ExchangeRow& row : {kExchanges[0], kExchanges[2]}) {
+        EXPECT_EQ(TextOf(row.run(exchange)), GetParam().text) << row.name;
+    }
+    EXPECT_EQ(socket.creates, 0);
+    EXPECT_TRUE(socket.sentBy.empty());
+}
+
+constexpr const char* kMalformedTargets = "Argument error. VARL_TARGETS holds an entry that is no address or range.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BadTargetsTest,
+    ::testing::Values(BadTargetsRow{"a_word", "10.80.0.7, router", kMalformedTargets},
+                      BadTargetsRow{"an_octet_of_256", "10.80.0.256", kMalformedTargets},
+                      BadTargetsRow{"slash_8", "10.0.0.0/8", "Argument error. VARL_TARGETS holds a range wider than /16."},
+                      BadTargetsRow{"an_empty_range", "10.80.0.0/", kMalformedTargets}),
+    kRowName);
 
 // ---- Get-config ----
 

@@ -18,6 +18,7 @@
 
 #include "device_record_testing.h"
 #include "lab_client.h"
+#include "lab_discovery.h"
 #include "lab_output_rule.h"
 #include "lab_units.h"
 #include "varl.h"
@@ -27,8 +28,11 @@ namespace {
 using sim::lab::DatagramLog;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
+using varl::testing::Environment;
+using varl::testing::Found;
 using varl::testing::LabOutputRule;
 using varl::testing::MakeRecord;
+using varl::testing::TakeLastError;
 
 constexpr uint32_t kTimeOutMs = 300;
 constexpr const char* kNoUsableInterface = "Communications error. VARL_INTERFACES names no usable interface.";
@@ -46,47 +50,7 @@ std::set<uint32_t> SerialsOn(const char* link) {
     return serials;
 }
 
-std::string TakeLastError() {
-    char buffer[500];
-    VARL_Error_LastErr(buffer);
-    return buffer;
-}
-
-// Discovers with room for every unit; the serials found, or nothing with the reason on failure.
-struct Found {
-    bool ok = false;
-    std::vector<DeviceRecord> records;
-    std::set<uint32_t> Serials() const {
-        std::set<uint32_t> serials;
-        for (const DeviceRecord& record : records) serials.insert(record.serial);
-        return serials;
-    }
-    const DeviceRecord* Unit(uint32_t serial) const {
-        const auto found = std::find_if(records.begin(), records.end(), [&](const auto& r) { return r.serial == serial; });
-        return found == records.end() ? nullptr : &*found;
-    }
-};
-
-Found Discover() {
-    Found found;
-    found.records.resize(32);
-    uint32_t count = static_cast<uint32_t>(found.records.size());
-    found.ok = VARL_Admin_Discover(&count, found.records.data(), kTimeOutMs) != 0;
-    found.records.resize(found.ok ? count : 0);
-    return found;
-}
-
-// An environment variable set for the object's life.
-class Environment {
-public:
-    Environment(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
-    ~Environment() { unsetenv(name_); }
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-
-private:
-    const char* name_;
-};
+Found Discover() { return varl::testing::Discover(kTimeOutMs); }
 
 // Standard error of this process goes to a file for the object's life.
 class StandardErrorCapture {
@@ -278,8 +242,8 @@ TEST_F(TwoLinksTest, TraceTellsTheAdministratorWhatWentWhere) {
              "varl: skipped lo: not named in VARL_INTERFACES\n",
              "varl: sent 3 bytes to 255.255.255.255:8001 on lab0 from 10.77.0.1\n",
              "varl: sent 3 bytes to 255.255.255.255:8001 on lab2 from 10.78.0.1\n",
-             "varl: received 47 bytes from 10.77.0.2:8001: \"1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\"\n",
-             "varl: received 54 bytes from 10.78.0.10:8001: \"A3D4E 0 192.168.1.100 255.255.255.0 192.168.1.1 QX-100\"\n",
+             "varl: received 47 bytes from 10.77.0.10:8001: \"1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100\"\n",
+             "varl: received 54 bytes from 192.168.1.100:8001: \"A3D4E 0 192.168.1.100 255.255.255.0 192.168.1.1 QX-100\"\n",
          }) {
         EXPECT_NE(text.find(line), std::string::npos) << "no line " << line << "in\n" << text;
     }

@@ -1,5 +1,7 @@
 #include "lab_units.h"
 
+#include <algorithm>
+
 namespace sim {
 
 std::vector<SimulatedUnit> LabUnits(int count) {
@@ -13,6 +15,17 @@ std::vector<SimulatedUnit> LabUnits(int count) {
         unit.gateway = 0x0A4D0001;
         unit.chipName = i % 2 == 0 ? "QX-100" : "QX-200";
         units.push_back(unit);
+    }
+    return units;
+}
+
+std::vector<SimulatedUnit> RoutedSiteUnits(int count) {
+    std::vector<SimulatedUnit> units = LabUnits(std::clamp(count, 0, 190));
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        units[i].serial = (0xC1D2E + static_cast<uint32_t>(i) * 0x1111) & 0xFFFFF;
+        units[i].address = 0x0A50000A + static_cast<uint32_t>(i);
+        units[i].netMask = 0xFFFFFF00;
+        units[i].gateway = 0x0A500001;
     }
     return units;
 }

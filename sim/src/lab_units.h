@@ -25,6 +25,12 @@ std::vector<SimulatedUnit> LabUnits(int count);
 // and A3D4E at 192.168.1.100/24, an address in no subnet of the administrator's side.
 std::vector<SimulatedUnit> TwoLinkLabUnits(int count);
 
+// The units of a routed site (scripts/lab --routed-site count), behind a router on the subnet
+// 10.80.0.0/24: unit i has the serial (0xC1D2E + i * 0x1111) & 0xFFFFF and the address
+// 10.80.0.10 + i (at most 190 units), mask 255.255.255.0 and gateway 10.80.0.1, the router; DHCP
+// and chip as in LabUnits.
+std::vector<SimulatedUnit> RoutedSiteUnits(int count);
+
 // The unit table file text for units: one "unit" line each, with its link if it has one.
 std::string FormatUnitTable(const std::vector<SimulatedUnit>& units);
 

@@ -2,15 +2,18 @@
 //
 //   quorrel-sim (--units-file FILE | --unit "SERIAL DHCP ADDRESS MASK GATEWAY CHIP [options]"...)
 //               [--log FILE] [--port 8001] [--control-port 8009] [--ready-file FILE]
-//   quorrel-sim --print-lab-table N [--second-link]
+//   quorrel-sim --print-lab-table N [--second-link | --routed-site]
 //
-// A discovery request ("0 1", exactly 3 bytes) is answered with one reply per unit that hears it,
-// sent to the request's source address and port; a set-configuration message naming one of the
-// units that hears it changes it. A unit cabled to a link (link=INTERFACE in the table) hears only
-// what comes in on that interface. Replies leave no faster than a gigabit Ethernet link carries
-// them. The control port takes "load PATH" (replace the unit table) and answers "ok N" or
-// "error ...". --print-lab-table writes the unit table of a lab with N units (scripts/lab), with
-// the second link's units if asked, and exits.
+// A discovery request ("0 1", exactly 3 bytes) is answered with one reply per unit it reaches,
+// sent from that unit's own address to the request's source address and port; a
+// set-configuration message naming one of the units it reaches changes it. A datagram reaches a
+// unit when it comes in on the unit's link (link=INTERFACE in the table; every link without one)
+// and is sent to 255.255.255.255, to the broadcast address of the unit's subnet or to the unit's
+// own address: a request sent to one unit's address is answered by that unit alone. Replies leave
+// no faster than a gigabit Ethernet link carries them. The control port takes "load PATH"
+// (replace the unit table) and answers "ok N" or "error ...". --print-lab-table writes the unit
+// table of a lab with N units (scripts/lab), with the second link's units or those of a routed
+// site with N units if asked, and exits.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <net/if.h>
@@ -36,6 +39,7 @@
 
 #include "datagram_log.h"
 #include "lab_units.h"
+#include "unit_addressing.h"
 #include "unit_table.h"
 
 namespace {
@@ -44,6 +48,9 @@ using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
+// The sends of a burst that fall due together leave in one call of at most this many.
+constexpr unsigned kSendBatch = 64;
+
 struct Options {
     std::string unitsFile;
     std::vector<std::string> unitLines;
@@ -51,19 +58,33 @@ struct Options {
     std::string readyFile;
     int port = 8001;
     int controlPort = 8009;
+    // --print-lab-table: the number of units, and which lab ("", "--second-link", "--routed-site").
+    int labTableUnits = -1;
+    std::string labKind;
 };
 
 // A reply waiting for its time; ties leave in the order they were scheduled.
 struct PendingDatagram {
     std::string bytes;
     sockaddr_in destination{};
+    // The unit's address the reply leaves from, first octet in the most significant byte; 0 for
+    // whatever address the kernel picks (the datagrams that stand for no unit).
+    uint32_t source = 0;
+};
+
+// One datagram that came in on the units' port.
+struct Arrival {
+    std::string_view bytes;
+    sockaddr_in source{};
+    std::string link;      // the units' side interface it came in on
+    uint32_t destination;  // the address it was sent to, first octet in the most significant byte
 };
 
 int Usage() {
     std::fprintf(stderr,
                  "usage: quorrel-sim (--units-file FILE | --unit \"SERIAL DHCP ADDRESS MASK GATEWAY CHIP\"...)\n"
                  "                   [--log FILE] [--port N] [--control-port N] [--ready-file FILE]\n"
-                 "       quorrel-sim --print-lab-table N [--second-link]\n");
+                 "       quorrel-sim --print-lab-table N [--second-link | --routed-site]\n");
     return 2;
 }
 
@@ -121,13 +142,12 @@ public:
 
     bool LogFailed(const std::string& logPath) const { return !logPath.empty() && !log_.IsOpen(); }
 
-    // link: the interface the datagram came in on.
-    void OnUnitDatagram(std::string_view bytes, const sockaddr_in& source, const std::string& link) {
-        log_.Record(SourceText(source), link, bytes);
-        if (bytes == "0 1") {
-            ScheduleReplies(source, link);
+    void OnUnitDatagram(const Arrival& arrival) {
+        log_.Record(SourceText(arrival.source), arrival.link, arrival.bytes);
+        if (arrival.bytes == "0 1") {
+            ScheduleReplies(arrival);
         } else {
-            sim::ApplySetConfig(table_, bytes, link);
+            sim::ApplySetConfigReaching(table_, arrival.bytes, arrival.link, arrival.destination);
         }
     }
 
@@ -155,32 +175,87 @@ public:
         const auto now = Clock::now();
         // An idle (or late) link saves up no more than the slack.
         if (linkFreeAt_ + kLinkSlack < now) linkFreeAt_ = now - kLinkSlack;
+        std::vector<PendingDatagram> due;
         while (!pending_.empty() && pending_.begin()->first.first <= now && linkFreeAt_ <= now) {
-            const PendingDatagram& datagram = pending_.begin()->second;
-            // Blocking send: a full send buffer only slows a large burst down.
-            sendto(fd, datagram.bytes.data(), datagram.bytes.size(), 0,
-                   reinterpret_cast<const sockaddr*>(&datagram.destination), sizeof datagram.destination);
-            linkFreeAt_ = std::max(linkFreeAt_, pending_.begin()->first.first) + GigabitWireTime(datagram.bytes.size());
+            due.push_back(std::move(pending_.begin()->second));
+            linkFreeAt_ = std::max(linkFreeAt_, pending_.begin()->first.first) + GigabitWireTime(due.back().bytes.size());
             pending_.erase(pending_.begin());
+            if (due.size() == kSendBatch) {
+                SendEach(fd, due);
+                due.clear();
+            }
         }
+        SendEach(fd, due);
     }
 
 private:
-    void Schedule(int delayMs, int jitterMs, std::string bytes, const sockaddr_in& destination) {
+    void Schedule(int delayMs, int jitterMs, std::string bytes, const sockaddr_in& destination, uint32_t source) {
         int jitter = jitterMs > 0 ? std::uniform_int_distribution<int>(0, jitterMs)(random_) : 0;
         auto due = Clock::now() + std::chrono::milliseconds(delayMs + jitter);
-        pending_.emplace(std::make_pair(due, sequence_++), PendingDatagram{std::move(bytes), destination});
+        pending_.emplace(std::make_pair(due, sequence_++), PendingDatagram{std::move(bytes), destination, source});
     }
 
-    void ScheduleReplies(const sockaddr_in& requester, const std::string& link) {
-        // One clock reading for the whole burst, so undelayed replies leave in table order.
+    void ScheduleReplies(const Arrival& request) {
+        bool reachedAUnit = false;
         for (const sim::SimulatedUnit& unit : table_.units) {
-            if (!sim::Hears(unit, link)) continue;
+            if (!sim::Reaches(unit, request.link, request.destination)) continue;
+            reachedAUnit = true;
             std::string reply = sim::FormatReply(unit);
-            Schedule(unit.delayMs, unit.jitterMs, reply, requester);
-            if (unit.answersTwice) Schedule(unit.delayMs, unit.jitterMs, reply, requester);
+            Schedule(unit.delayMs, unit.jitterMs, reply, request.source, unit.address);
+            if (unit.answersTwice) Schedule(unit.delayMs, unit.jitterMs, reply, request.source, unit.address);
         }
-        for (const sim::ExtraDatagram& extra : table_.extras) Schedule(extra.delayMs, 0, extra.bytes, requester);
+        // The datagrams that stand for no unit come with every broadcast request and every one
+        // that reached a unit.
+        if (!reachedAUnit && request.destination != 0xFFFFFFFF) return;
+        for (const sim::ExtraDatagram& extra : table_.extras) Schedule(extra.delayMs, 0, extra.bytes, request.source, 0);
+    }
+
+    // Sends the datagrams, each from its unit's address where it has one. sendmmsg stops at the
+    // first datagram it cannot send; a source address this namespace does not hold (a unit moved
+    // by set-configuration, where the socket may not send from any address) then leaves from
+    // the kernel's choice.
+    static void SendEach(int fd, std::vector<PendingDatagram>& datagrams) {
+        union Control {
+            cmsghdr aligned;
+            char bytes[CMSG_SPACE(sizeof(in_pktinfo))];
+        };
+        const std::size_t count = datagrams.size();
+        std::vector<mmsghdr> headers(count);
+        std::vector<iovec> parts(count);
+        std::vector<Control> controls(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            PendingDatagram& datagram = datagrams[i];
+            parts[i] = {datagram.bytes.data(), datagram.bytes.size()};
+            msghdr& message = headers[i].msg_hdr;
+            message.msg_name = &datagram.destination;
+            message.msg_namelen = sizeof datagram.destination;
+            message.msg_iov = &parts[i];
+            message.msg_iovlen = 1;
+            if (datagram.source == 0) continue;
+            message.msg_control = controls[i].bytes;
+            message.msg_controllen = sizeof controls[i].bytes;
+            cmsghdr* header = CMSG_FIRSTHDR(&message);
+            header->cmsg_level = IPPROTO_IP;
+            header->cmsg_type = IP_PKTINFO;
+            header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+            in_pktinfo from{};
+            from.ipi_spec_dst.s_addr = htonl(datagram.source);
+            std::memcpy(CMSG_DATA(header), &from, sizeof from);
+        }
+        for (std::size_t next = 0; next < count;) {
+            // Blocking sends: a full send buffer only slows a large burst down.
+            const int sent = sendmmsg(fd, headers.data() + next, static_cast<unsigned>(count - next), 0);
+            if (sent > 0) {
+                next += static_cast<std::size_t>(sent);
+                continue;
+            }
+            if (sent < 0 && errno == EINTR) continue;
+            msghdr& message = headers[next].msg_hdr;
+            message.msg_control = nullptr;
+            message.msg_controllen = 0;
+            sendmsg(fd, &message, 0);
+            ++next;
+        }
     }
 
     // The link sends at once what it could have sent in this much time before now, no more: a
@@ -196,12 +271,11 @@ private:
     std::mt19937 random_{std::random_device{}()};
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Reads the command line; nothing when it is wrong.
+std::optional<Options> ParseCommandLine(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
         if (arg == "--units-file" && (v = value())) options.unitsFile = v;
@@ -210,63 +284,114 @@ int main(int argc, char** argv) {
         else if (arg == "--ready-file" && (v = value())) options.readyFile = v;
         else if (arg == "--port" && (v = value())) options.port = std::atoi(v);
         else if (arg == "--control-port" && (v = value())) options.controlPort = std::atoi(v);
-        else if (arg == "--print-lab-table" && (v = value()) && i == 2) {
-            const int count = std::atoi(v);
-            if (argc == 3) {
-                std::fputs(sim::FormatUnitTable(sim::LabUnits(count)).c_str(), stdout);
-            } else if (argc == 4 && std::string(argv[3]) == "--second-link") {
-                std::fputs(sim::FormatUnitTable(sim::TwoLinkLabUnits(count)).c_str(), stdout);
-            } else {
-                return Usage();
-            }
-            return 0;
-        }
-        else return Usage();
+        else if (arg == "--print-lab-table" && i == 1 && (v = value())) options.labTableUnits = std::atoi(v);
+        else if ((arg == "--second-link" || arg == "--routed-site") && options.labTableUnits >= 0 && i == 3 && argc == 4)
+            options.labKind = arg;
+        else return std::nullopt;
     }
+    if (options.labTableUnits >= 0 && argc != (options.labKind.empty() ? 3 : 4)) return std::nullopt;
+    return options;
+}
 
+// The unit table of a lab (scripts/lab), on standard output.
+void PrintLabTable(const Options& options) {
+    const int count = options.labTableUnits;
+    const std::vector<sim::SimulatedUnit> units = options.labKind == "--second-link" ? sim::TwoLinkLabUnits(count)
+                                                  : options.labKind == "--routed-site" ? sim::RoutedSiteUnits(count)
+                                                                                        : sim::LabUnits(count);
+    std::fputs(sim::FormatUnitTable(units).c_str(), stdout);
+}
+
+// The table the simulator starts with: the file's entries, then those given one by one.
+std::optional<sim::UnitTable> ReadStartingTable(const Options& options) {
     std::string tableText;
     if (!options.unitsFile.empty() && !ReadFile(options.unitsFile, tableText)) {
         std::fprintf(stderr, "quorrel-sim: cannot read %s\n", options.unitsFile.c_str());
-        return 1;
+        return std::nullopt;
     }
     for (const std::string& line : options.unitLines) tableText += "\n" + line;
     std::string error;
     auto table = sim::ParseUnitTable(tableText, error);
-    if (!table) {
-        std::fprintf(stderr, "quorrel-sim: %s\n", error.c_str());
-        return 1;
-    }
+    if (!table) std::fprintf(stderr, "quorrel-sim: %s\n", error.c_str());
+    return table;
+}
 
-    Simulator simulator(std::move(*table), options.logPath);
-    if (simulator.LogFailed(options.logPath)) {
-        std::fprintf(stderr, "quorrel-sim: cannot open log %s\n", options.logPath.c_str());
-        return 1;
-    }
-    int unitSocket = OpenUdpSocket(options.port);
-    int controlSocket = OpenUdpSocket(options.controlPort);
-    if (unitSocket < 0 || controlSocket < 0) {
-        std::fprintf(stderr, "quorrel-sim: cannot bind UDP ports %d and %d: %s\n", options.port,
-                     options.controlPort, std::strerror(errno));
-        return 1;
-    }
+struct Sockets {
+    int units = -1;
+    int control = -1;
+};
 
+// The units' port and the control port. The units' port reports the link and destination of
+// each datagram, and may send from any address, so that a unit moved by set-configuration still
+// answers from its own (where this namespace lets it: the lab's does).
+std::optional<Sockets> OpenSockets(const Options& options) {
+    const Sockets sockets{OpenUdpSocket(options.port), OpenUdpSocket(options.controlPort)};
+    if (sockets.units < 0 || sockets.control < 0) {
+        std::fprintf(stderr, "quorrel-sim: cannot bind UDP ports %d and %d: %s\n", options.port, options.controlPort,
+                     std::strerror(errno));
+        return std::nullopt;
+    }
+    const int one = 1;
+    setsockopt(sockets.units, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+    setsockopt(sockets.units, IPPROTO_IP, IP_TRANSPARENT, &one, sizeof one);
+    return sockets;
+}
+
+void StopOnSignals() {
     struct sigaction stop{};
     stop.sa_handler = [](int) { stopRequested = 1; };
     sigaction(SIGTERM, &stop, nullptr);
     sigaction(SIGINT, &stop, nullptr);
+}
 
-    // The interface each request comes in on decides which units hear it.
-    const int one = 1;
-    setsockopt(unitSocket, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
-    // Wake-ups close to the microsecond for pacing, rather than the default 50 us late.
-    prctl(PR_SET_TIMERSLACK, 1000UL);
+// Reads one datagram from the units' port with the link it came in on and the address it was
+// sent to; nothing when the read fails.
+std::optional<Arrival> ReceiveUnitDatagram(int fd, std::vector<char>& buffer,
+                                           std::map<unsigned, std::string>& linkNames) {
+    Arrival arrival;
+    iovec part{buffer.data(), buffer.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{};
+    message.msg_name = &arrival.source;
+    message.msg_namelen = sizeof arrival.source;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t length = recvmsg(fd, &message, 0);
+    if (length < 0) return std::nullopt;
+    unsigned link = 0;
+    arrival.destination = 0;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(header), sizeof info);
+            link = static_cast<unsigned>(info.ipi_ifindex);
+            arrival.destination = ntohl(info.ipi_addr.s_addr);
+        }
+    }
+    auto name = linkNames.find(link);
+    if (name == linkNames.end()) name = linkNames.emplace(link, InterfaceName(link)).first;
+    arrival.link = name->second;
+    arrival.bytes = std::string_view(buffer.data(), static_cast<std::size_t>(length));
+    return arrival;
+}
 
-    if (!options.readyFile.empty()) std::ofstream(options.readyFile) << getpid() << "\n";
+void AnswerControl(int fd, Simulator& simulator, std::vector<char>& buffer) {
+    sockaddr_in source{};
+    socklen_t length = sizeof source;
+    const ssize_t received = recvfrom(fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&source), &length);
+    if (received < 0) return;
+    const std::string answer = simulator.OnControl(std::string_view(buffer.data(), static_cast<std::size_t>(received)));
+    sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&source), length);
+}
 
+// Answers requests and control commands, and sends each reply when it falls due, until a signal.
+void Serve(Simulator& simulator, const Sockets& sockets) {
     std::vector<char> buffer(65536);
     std::map<unsigned, std::string> linkNames;
     while (!stopRequested) {
-        pollfd fds[2] = {{unitSocket, POLLIN, 0}, {controlSocket, POLLIN, 0}};
+        pollfd fds[2] = {{sockets.units, POLLIN, 0}, {sockets.control, POLLIN, 0}};
         timespec timeout{};
         const std::optional<Clock::time_point> departure = simulator.NextDeparture();
         if (departure) {
@@ -274,47 +399,42 @@ int main(int argc, char** argv) {
             const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
             timeout = {static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
         }
-        int ready = ppoll(fds, 2, departure ? &timeout : nullptr, nullptr);
+        const int ready = ppoll(fds, 2, departure ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) break;
         if (ready > 0 && (fds[0].revents & POLLIN)) {
-            sockaddr_in source{};
-            iovec part{buffer.data(), buffer.size()};
-            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
-            msghdr message{};
-            message.msg_name = &source;
-            message.msg_namelen = sizeof source;
-            message.msg_iov = &part;
-            message.msg_iovlen = 1;
-            message.msg_control = control;
-            message.msg_controllen = sizeof control;
-            ssize_t n = recvmsg(unitSocket, &message, 0);
-            unsigned link = 0;
-            for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
-                if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
-                    in_pktinfo info{};
-                    std::memcpy(&info, CMSG_DATA(header), sizeof info);
-                    link = static_cast<unsigned>(info.ipi_ifindex);
-                }
-            }
-            auto name = linkNames.find(link);
-            if (name == linkNames.end()) name = linkNames.emplace(link, InterfaceName(link)).first;
-            if (n >= 0) {
-                simulator.OnUnitDatagram(std::string_view(buffer.data(), static_cast<size_t>(n)), source, name->second);
+            if (const std::optional<Arrival> arrival = ReceiveUnitDatagram(sockets.units, buffer, linkNames)) {
+                simulator.OnUnitDatagram(*arrival);
             }
         }
-        if (ready > 0 && (fds[1].revents & POLLIN)) {
-            sockaddr_in source{};
-            socklen_t length = sizeof source;
-            ssize_t n = recvfrom(controlSocket, buffer.data(), buffer.size(), 0,
-                                 reinterpret_cast<sockaddr*>(&source), &length);
-            if (n >= 0) {
-                std::string answer = simulator.OnControl(std::string_view(buffer.data(), static_cast<size_t>(n)));
-                sendto(controlSocket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&source), length);
-            }
-        }
-        simulator.SendDue(unitSocket);
+        if (ready > 0 && (fds[1].revents & POLLIN)) AnswerControl(sockets.control, simulator, buffer);
+        simulator.SendDue(sockets.units);
     }
-    close(unitSocket);
-    close(controlSocket);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = ParseCommandLine(argc, argv);
+    if (!options) return Usage();
+    if (options->labTableUnits >= 0) {
+        PrintLabTable(*options);
+        return 0;
+    }
+    std::optional<sim::UnitTable> table = ReadStartingTable(*options);
+    if (!table) return 1;
+    Simulator simulator(std::move(*table), options->logPath);
+    if (simulator.LogFailed(options->logPath)) {
+        std::fprintf(stderr, "quorrel-sim: cannot open log %s\n", options->logPath.c_str());
+        return 1;
+    }
+    const std::optional<Sockets> sockets = OpenSockets(*options);
+    if (!sockets) return 1;
+    StopOnSignals();
+    // Wake-ups close to the microsecond for pacing, rather than the default 50 us late.
+    prctl(PR_SET_TIMERSLACK, 1000UL);
+    if (!options->readyFile.empty()) std::ofstream(options->readyFile) << getpid() << "\n";
+    Serve(simulator, *sockets);
+    close(sockets->units);
+    close(sockets->control);
     return 0;
 }

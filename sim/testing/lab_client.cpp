@@ -67,14 +67,32 @@ std::vector<std::string> UdpClient::ReceiveUntilQuiet(int quietMs, std::size_t m
     return datagrams;
 }
 
-::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits) {
+std::vector<std::string> UdpClient::ReceiveWithSendersUntilQuiet(int quietMs) {
+    std::vector<std::string> datagrams;
+    std::vector<char> buffer(70000);
+    pollfd wanted{fd_, POLLIN, 0};
+    while (::poll(&wanted, 1, quietMs) == 1) {
+        sockaddr_in sender{};
+        socklen_t length = sizeof sender;
+        const ssize_t received =
+            ::recvfrom(fd_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&sender), &length);
+        if (received < 0) break;
+        char address[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &sender.sin_addr, address, sizeof address);
+        datagrams.push_back(std::string(address) + " " + std::string(buffer.data(), static_cast<std::size_t>(received)));
+    }
+    return datagrams;
+}
+
+::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits,
+                                         const std::string& controlAddress) {
     static int tables = 0;
     const std::string path = LabDirectory() + "/units-" + std::to_string(++tables) + ".conf";
     std::ofstream(path) << table;
 
     UdpClient control;
     const std::string command = "load " + path;
-    control.SendTo(command, Environment("LAB_SIM_CONTROL_ADDRESS", "10.77.0.2"),
+    control.SendTo(command, !controlAddress.empty() ? controlAddress : Environment("LAB_SIM_CONTROL_ADDRESS", "10.77.0.2"),
                    static_cast<uint16_t>(std::stoi(Environment("LAB_SIM_CONTROL_PORT", "8009"))));
     const std::vector<std::string> answer = control.ReceiveUntilQuiet(kControlAnswerTimeoutMs, 1);
     if (answer.empty()) return ::testing::AssertionFailure() << "the simulator did not answer \"" << command << '"';
@@ -84,7 +102,7 @@ std::vector<std::string> UdpClient::ReceiveUntilQuiet(int quietMs, std::size_t m
     return ::testing::AssertionSuccess();
 }
 
-DatagramLog::DatagramLog() : path_(LabDirectory() + "/datagrams.log") {
+DatagramLog::DatagramLog(const std::string& name) : path_(LabDirectory() + "/" + name) {
     std::ifstream log(path_, std::ios::binary | std::ios::ate);
     mark_ = log ? static_cast<std::size_t>(log.tellg()) : 0;
 }

@@ -37,21 +37,27 @@ public:
     // Every datagram that arrives until quietMs pass without one, or the first maxCount.
     std::vector<std::string> ReceiveUntilQuiet(int quietMs = 300, std::size_t maxCount = SIZE_MAX);
 
+    // The same with the address each came from: "10.77.0.10 1A2B3 0 10.77.0.10 ...".
+    std::vector<std::string> ReceiveWithSendersUntilQuiet(int quietMs = 300);
+
 private:
     int fd_ = -1;
 };
 
-// Writes table to a file in the lab folder and has the simulator replace its units with it.
-// Succeeds when the simulator answers "ok N" with N the number of units expected.
-::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits);
+// Writes table to a file in the lab folder and has the simulator replace its units with it: the
+// lab's own, or the one whose control address is given (a routed site's, 10.80.0.2). Succeeds
+// when the simulator answers "ok N" with N the number of units expected.
+::testing::AssertionResult LoadUnitTable(const std::string& table, int expectedUnits,
+                                         const std::string& controlAddress = "");
 
 using sim::LoggedDatagram;
 
-// The datagrams the units receive ($LAB_DIR/datagrams.log) from the moment of construction on. A
-// line that does not read as the simulator's format (sim::ParseLogLine) fails the running test.
+// The datagrams the units receive ($LAB_DIR/datagrams.log, or a routed site's
+// site-datagrams.log) from the moment of construction on. A line that does not read as the
+// simulator's format (sim::ParseLogLine) fails the running test.
 class DatagramLog {
 public:
-    DatagramLog();
+    explicit DatagramLog(const std::string& name = "datagrams.log");
 
     // Datagrams logged since construction, once at least minimum have been (or after wait); with
     // no minimum, those logged so far.

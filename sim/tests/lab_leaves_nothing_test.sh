@@ -9,7 +9,7 @@ lab=("$@")
 links_before=$(ip -o link show | awk -F': ' '{print $2}' | sort)
 
 dir_file=$(mktemp)
-"${lab[@]}" --units 3 -- bash -c 'echo "$LAB_DIR" > '"$dir_file"'; ip link show lab0 >/dev/null && exit 7'
+"${lab[@]}" --units 3 --routed-site 2 -- bash -c 'echo "$LAB_DIR" > '"$dir_file"'; ip link show lab0 >/dev/null && exit 7'
 status=$?
 [[ $status -eq 7 ]] || fail "lab returned $status, the command 7"
 lab_dir=$(cat "$dir_file")

@@ -31,5 +31,12 @@ TEST(LabUnits, ASecondLinkCablesTheFirstUnitsToLab1AndAddsThreeOnLab3) {
               "unit A3D4E 0 192.168.1.100 255.255.255.0 192.168.1.1 QX-100 link=lab3\n");
 }
 
+TEST(LabUnits, ARoutedSiteHasItsOwnSerialsOnASlash24BehindTheRouter) {
+    EXPECT_EQ(FormatUnitTable(RoutedSiteUnits(2)),
+              "unit C1D2E 0 10.80.0.10 255.255.255.0 10.80.0.1 QX-100\n"
+              "unit C2E3F 0 10.80.0.11 255.255.255.0 10.80.0.1 QX-200\n");
+    EXPECT_EQ(RoutedSiteUnits(500).size(), 190u) << "10.80.0.199 is the last unit's address";
+}
+
 }  // namespace
 }  // namespace sim

@@ -46,6 +46,36 @@ TEST(SimulatedUnits, SixUnitsAnswerADiscoveryWithDistinctRepliesAndTheRequestIsL
     EXPECT_EQ(received[0].sourceAddress, "10.77.0.1");
 }
 
+TEST(SimulatedUnits, EachUnitAnswersFromItsOwnAddress) {
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
+    UdpClient client;
+    client.Broadcast("0 1");
+    const std::vector<std::string> replies = client.ReceiveWithSendersUntilQuiet();
+    ASSERT_EQ(replies.size(), 6u);
+    EXPECT_EQ(replies[0], "10.77.0.10 1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100");
+    EXPECT_EQ(replies[5], "10.77.0.15 1F808 1 10.77.0.15 255.255.0.0 10.77.0.1 QX-200");
+}
+
+// As a real unit's network stack would, a unit takes a datagram sent to its own address, its
+// subnet's broadcast address or 255.255.255.255, and no other.
+TEST(SimulatedUnits, ADatagramSentToOneUnitsAddressReachesThatUnitAlone) {
+    ASSERT_TRUE(LoadUnitTable(LabUnitTable(6), 6));
+    UdpClient client;
+    client.SendTo("0 1", "10.77.0.12", 8001);
+    EXPECT_EQ(client.ReceiveWithSendersUntilQuiet(),
+              std::vector<std::string>{"10.77.0.12 1C4D5 1 10.77.0.12 255.255.0.0 10.77.0.1 QX-100"});
+    client.SendTo("0 1", "10.77.0.2", 8001);
+    EXPECT_TRUE(client.ReceiveUntilQuiet(150).empty()) << "the control address is no unit's";
+
+    // Set-configuration naming 1A2B3, sent to 1B3C4's address, then to its own.
+    client.SendTo("1A2B3 5 0 10.77.0.10 255.255.255.0 10.77.0.254", "10.77.0.11", 8001);
+    client.SendTo("0 1", "10.77.255.255", 8001);
+    EXPECT_EQ(client.ReceiveUntilQuiet().at(0), "1A2B3 0 10.77.0.10 255.255.0.0 10.77.0.1 QX-100");
+    client.SendTo("1A2B3 5 0 10.77.0.10 255.255.255.0 10.77.0.254", "10.77.0.10", 8001);
+    client.SendTo("0 1", "10.77.0.10", 8001);
+    EXPECT_EQ(client.ReceiveUntilQuiet(), std::vector<std::string>{"1A2B3 0 10.77.0.10 255.255.255.0 10.77.0.254 QX-100"});
+}
+
 struct NotDiscoveryRow {
     const char* name;
     const char* bytes;
