@@ -161,7 +161,9 @@ public:
     LabChange(const std::string& change, std::string undo) : undo_(std::move(undo)) {
         if (std::system(change.c_str()) != 0) throw std::runtime_error("failed: " + change);
     }
-    ~LabChange() { std::system(undo_.c_str()); }
+    ~LabChange() {
+        if (std::system(undo_.c_str()) != 0) std::fprintf(stderr, "failed to undo: %s\n", undo_.c_str());
+    }
     LabChange(const LabChange&) = delete;
     LabChange& operator=(const LabChange&) = delete;
 
