@@ -37,7 +37,7 @@ protected:
         fake.State().onCall = [this](const std::string& name) {
             if (name == "VARL_Admin_Discover") events.push_back("call");
         };
-        return DiscoverAllUnits(binding, kDiscoveryTimeoutMs,
+        return DiscoverAllUnits(binding, firstCapacity, kDiscoveryTimeoutMs,
                                 {[this] { events.push_back("first"); }, [this] { events.push_back("second"); }});
     }
 
@@ -49,6 +49,7 @@ protected:
 
     FakeLibrary fake;
     LibraryBinding binding;
+    std::uint32_t firstCapacity = 4;
     std::vector<std::string> events;
 };
 
@@ -66,6 +67,14 @@ TEST_F(DiscoveryTest, MoreUnitsAskAgainWithRoomForEveryOne) {
     EXPECT_EQ(found.units, Units(6));
     EXPECT_EQ(Capacities(), (std::vector<std::uint32_t>{4, 6}));
     EXPECT_EQ(events, (std::vector<std::string>{"first", "call", "second", "call"}));
+}
+
+TEST_F(DiscoveryTest, ARoomierFirstCallAsksAgainOnlyWhenMoreAnswer) {
+    firstCapacity = 4096;
+    EXPECT_EQ(Discover({Answer(Units(40))}).units, Units(40));
+    EXPECT_EQ(Capacities(), std::vector<std::uint32_t>{4096});
+    EXPECT_EQ(Discover({Answer(Units(4097)), Answer(Units(4097))}).units, Units(4097));
+    EXPECT_EQ(Capacities(), (std::vector<std::uint32_t>{4096, 4096, 4097}));
 }
 
 TEST_F(DiscoveryTest, ASecondCallCountingMoreThanItsArrayListsOnlyTheRecordsItHolds) {
@@ -115,7 +124,7 @@ protected:
 
 TEST_F(DiscoveryWithoutExportTest, IsADriverInterfaceErrorBeforeAnyHook) {
     const Discovery found = Discover({});
-    EXPECT_EQ(found.failure, (CallFailure{"Driver interface error.", false}));
+    EXPECT_EQ(found.failure, DriverInterfaceError());
     EXPECT_TRUE(events.empty());
 }
 
