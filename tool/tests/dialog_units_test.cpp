@@ -13,16 +13,20 @@ namespace {
 // vertical units the font's height. Far from the origin the rounding is of the product, not of
 // the unit.
 TEST(DialogUnits, FourUnitsAcrossAreTheAlphabetsAverageWidthAndEightDownTheFontHeight) {
-    QFont font = DialogFont();
-    font.setPixelSize(13);
-    const QFontMetrics metrics(font);
-    const double sample = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    const long average = std::lround(sample / 52);
-    const DialogUnits units(font);
-    EXPECT_EQ(units.X(4), average);
-    EXPECT_EQ(units.Y(8), metrics.height());
-    EXPECT_EQ(units.X(202), std::lround(202.0 * static_cast<double>(average) / 4));
-    EXPECT_EQ(units.Y(109), std::lround(109.0 * metrics.height() / 8));
+    // Across sizes, so that some averages round up and some down.
+    for (int pixels = 8; pixels <= 24; ++pixels) {
+        QFont font = DialogFont();
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        const double sample =
+            metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        const long average = std::lround(sample / 52);
+        const DialogUnits units(font);
+        EXPECT_EQ(units.X(4), average) << pixels;
+        EXPECT_EQ(units.Y(8), metrics.height()) << pixels;
+        EXPECT_EQ(units.X(202), std::lround(202.0 * static_cast<double>(average) / 4)) << pixels;
+        EXPECT_EQ(units.Y(109), std::lround(109.0 * metrics.height() / 8)) << pixels;
+    }
 }
 
 TEST(DialogUnits, RectanglesScaleWithTheFont) {
