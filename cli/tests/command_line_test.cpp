@@ -44,31 +44,24 @@ protected:
     std::optional<std::string> traceAtCall;
 };
 
-struct EnvironmentRow {
-    const char* name;
-    std::vector<const char*> arguments;
-    std::optional<std::string> interfaces;
-    std::optional<std::string> trace;
-};
-
-class CommandLineEnvironmentTest : public CommandLine, public ::testing::WithParamInterface<EnvironmentRow> {};
-
-TEST_P(CommandLineEnvironmentTest, InterfaceAndVerboseReachTheEnvironmentBeforeTheFirstLibraryCall) {
-    const testing::Outcome run = Run(GetParam().arguments);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(interfacesAtCall, GetParam().interfaces);
-    EXPECT_EQ(traceAtCall, GetParam().trace);
+TEST_F(CommandLine, InterfaceAndVerboseReachTheEnvironmentBeforeTheFirstLibraryCall) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> arguments;
+        std::optional<std::string> interfaces, trace;
+    } cases[] = {
+        {"after the command", {"discover", "--interface", "eth1", "--verbose", "--interface", "wlan0"}, "eth1,wlan0", "1"},
+        {"before the command", {"--interface", "eth1", "discover"}, "eth1", std::nullopt},
+        {"neither", {"discover"}, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        ClearEnvironment();
+        fake.State().calls.clear();
+        EXPECT_EQ(Run(c.arguments).status, 0) << c.name;
+        EXPECT_EQ(interfacesAtCall, c.interfaces) << c.name;
+        EXPECT_EQ(traceAtCall, c.trace) << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CommandLineEnvironmentTest,
-    ::testing::Values(EnvironmentRow{"after_the_command",
-                                     {"discover", "--interface", "eth1", "--verbose", "--interface", "wlan0"},
-                                     "eth1,wlan0",
-                                     "1"},
-                      EnvironmentRow{"before_the_command", {"--interface", "eth1", "discover"}, "eth1", std::nullopt},
-                      EnvironmentRow{"neither", {"discover"}, std::nullopt, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CommandLine, AnInterfaceGivenByTheCallerIsLeftAlone) {
     setenv(kInterfacesVariable, "eth2", 1);
@@ -113,13 +106,7 @@ protected:
 };
 
 TEST_P(CommandLineWrongTest, EndsWithStatusTwoAndOneLineAndCallsNothing) {
-    std::vector<std::string> arguments(GetParam().arguments.begin(), GetParam().arguments.end());
-    std::vector<const char*> pointers;
-    for (std::string& argument : arguments) {
-        if (argument.rfind("TMP/", 0) == 0) argument = ::testing::TempDir() + argument.substr(4);
-        pointers.push_back(argument.c_str());
-    }
-    const testing::Outcome run = Run(pointers);
+    const testing::Outcome run = RunInTemporaryFolder(GetParam().arguments);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("quorrel: ", 0), 0u) << run.err;
@@ -178,13 +165,7 @@ protected:
 };
 
 TEST_P(CommandLineFailureKindTest, ChoosesTheExitStatusFromTheKind) {
-    std::vector<std::string> arguments(GetParam().arguments.begin(), GetParam().arguments.end());
-    std::vector<const char*> pointers;
-    for (std::string& argument : arguments) {
-        if (argument == "PAGE") argument = ::testing::TempDir() + "page.htm";
-        pointers.push_back(argument.c_str());
-    }
-    const testing::Outcome run = Run(pointers);
+    const testing::Outcome run = RunInTemporaryFolder(GetParam().arguments);
     EXPECT_EQ(run.status, GetParam().status);
     EXPECT_EQ(run.err, GetParam().err);
 }
@@ -192,7 +173,7 @@ TEST_P(CommandLineFailureKindTest, ChoosesTheExitStatusFromTheKind) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CommandLineFailureKindTest,
     ::testing::Values(KindRow{"argument_refused", FAKE_VARL_FULL, "File upload error. Remote file name must use 8.3 format.",
-                              {"upload", "10.77.0.10", "PAGE", "ABCDEFGHI.HTM"}, 2,
+                              {"upload", "10.77.0.10", "TMP/page.htm", "ABCDEFGHI.HTM"}, 2,
                               "quorrel: remote name 'ABCDEFGHI.HTM': File upload error. Remote file name must use 8.3 "
                               "format.\n"},
                       KindRow{"network_or_unit", FAKE_VARL_FULL, "Communications error. Receive error. (WSAEMSGSIZE)",

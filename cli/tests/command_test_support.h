@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -42,12 +43,20 @@ protected:
         return {status, out.str(), err.str()};
     }
 
-    fake_varl::SiteUnit& SiteUnit(std::uint32_t serial) {
-        for (fake_varl::SiteUnit& unit : fake.State().site) {
-            if (unit.record.serial == serial) return unit;
+    // The same, with each argument that begins "TMP/" in the test's temporary folder.
+    Outcome RunInTemporaryFolder(const std::vector<const char*>& arguments) {
+        std::vector<std::string> texts(arguments.begin(), arguments.end());
+        std::vector<const char*> pointers;
+        for (std::string& text : texts) {
+            if (text.rfind("TMP/", 0) == 0) text = ::testing::TempDir() + text.substr(4);
+            pointers.push_back(text.c_str());
         }
-        ADD_FAILURE() << "no unit " << serial << " in the site";
-        return fake.State().site.front();
+        return Run(pointers);
+    }
+
+    fake_varl::SiteUnit& SiteUnit(std::uint32_t serial) {
+        return *std::find_if(fake.State().site.begin(), fake.State().site.end(),
+                             [serial](const fake_varl::SiteUnit& unit) { return unit.record.serial == serial; });
     }
 
     // Each discovery asked for: its capacity and time-out.

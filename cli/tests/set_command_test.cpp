@@ -22,8 +22,7 @@ struct SetRow {
     std::function<void(fake_varl::SiteUnit&)> unit;  // what 1B3C4 does
     int status;
     std::vector<DeviceRecord> sent;
-    std::string out;
-    std::string err;
+    std::string out, err;
     std::size_t confirmationRounds;
 };
 
@@ -32,9 +31,7 @@ class SetCommandTest : public CommandTest, public ::testing::WithParamInterface<
 TEST_P(SetCommandTest, SendsTheRecordThenConfirmsInShortRounds) {
     const SetRow& row = GetParam();
     if (row.unit) row.unit(SiteUnit(0x1B3C4));
-    std::vector<const char*> arguments = {"set"};
-    arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
-    const testing::Outcome run = Run(arguments);
+    const testing::Outcome run = Run(row.arguments);
     EXPECT_EQ(run.status, row.status);
     EXPECT_EQ(SentRecords(), row.sent);
     EXPECT_EQ(run.out, row.out);
@@ -44,35 +41,35 @@ TEST_P(SetCommandTest, SendsTheRecordThenConfirmsInShortRounds) {
     EXPECT_EQ(Discoveries(), expected);
 }
 
-const DeviceRecord kStaticSent = MakeRecord(0x1B3C4, 0, 0x0A4D010B, 0xFFFF0000, 0x0A4D0001, "QX-200");
 const DeviceRecord kDhcpSent = MakeRecord(0x1B3C4, 1, 0, 0, 0, "QX-200");
-const std::string kNotTaken =
-    "quorrel: 1B3C4 not confirmed: asked for DHCP On, the unit reports DHCP Off, address 10.77.0.11, mask "
-    "255.255.0.0, gateway 10.77.0.1\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SetCommandTest,
     ::testing::Values(
-        SetRow{"static_confirmed", {"1b3c4", "--static", "10.77.1.11/16", "--gateway", "10.77.0.1"}, {}, 0,
-               {kStaticSent}, kTableHeader + std::string("1B3C4   Off   10.77.1.11  255.255.0.0  10.77.0.1  QX-200\n"),
-               "", 1},
+        SetRow{"static_confirmed", {"set", "1b3c4", "--static", "10.77.1.11/16", "--gateway", "10.77.0.1"}, {}, 0,
+               {MakeRecord(0x1B3C4, 0, 0x0A4D010B, 0xFFFF0000, 0x0A4D0001, "QX-200")},
+               kTableHeader + std::string("1B3C4   Off   10.77.1.11  255.255.0.0  10.77.0.1  QX-200\n"), "", 1},
         SetRow{"gateway_outside_the_subnet_warned_and_sent",
-               {"1B3C4", "--static", "10.77.1.11", "--mask", "255.255.255.0", "--gateway", "10.77.0.1", "--no-verify"},
+               {"set", "1B3C4", "--static", "10.77.1.11", "--mask", "255.255.255.0", "--gateway", "10.77.0.1",
+                "--no-verify"},
                {}, 0, {MakeRecord(0x1B3C4, 0, 0x0A4D010B, 0xFFFFFF00, 0x0A4D0001, "QX-200")},
                "1B3C4: sent DHCP Off, address 10.77.1.11, mask 255.255.255.0, gateway 10.77.0.1 (not confirmed)\n",
                "quorrel: warning: gateway 10.77.0.1 lies outside the subnet 10.77.1.0 mask 255.255.255.0 of address "
                "10.77.1.11\n",
                0},
-        SetRow{"dhcp_confirmed", {"1B3C4", "--dhcp"}, {}, 0, {kDhcpSent},
+        SetRow{"dhcp_confirmed", {"set", "1B3C4", "--dhcp"}, {}, 0, {kDhcpSent},
                kTableHeader + std::string("1B3C4   On    10.77.0.11  255.255.0.0  10.77.0.1  QX-200\n"), "", 1},
-        SetRow{"never_confirms", {"1B3C4", "--dhcp"}, [](fake_varl::SiteUnit& unit) { unit.takesConfiguration = false; },
-               1, {kDhcpSent}, "", kNotTaken, 12},
-        SetRow{"vanishes", {"1B3C4", "--dhcp"},
+        SetRow{"never_confirms", {"set", "1B3C4", "--dhcp"},
+               [](fake_varl::SiteUnit& unit) { unit.takesConfiguration = false; }, 1, {kDhcpSent}, "",
+               "quorrel: 1B3C4 not confirmed: asked for DHCP On, the unit reports DHCP Off, address 10.77.0.11, mask "
+               "255.255.0.0, gateway 10.77.0.1\n",
+               12},
+        SetRow{"vanishes", {"set", "1B3C4", "--dhcp"},
                [](fake_varl::SiteUnit& unit) { unit.answersAfterConfiguration = false; }, 1, {kDhcpSent}, "",
                "quorrel: 1B3C4 not confirmed: asked for DHCP On, the unit no longer answers\n", 12},
-        SetRow{"unknown_serial_sends_nothing", {"99999", "--dhcp"}, {}, 1, {}, "",
+        SetRow{"unknown_serial_sends_nothing", {"set", "99999", "--dhcp"}, {}, 1, {}, "",
                "quorrel: no unit with serial 99999 answered; nothing sent (--force sends anyway)\n", 0},
-        SetRow{"unknown_serial_forced", {"99999", "--dhcp", "--force", "--no-verify"}, {}, 0,
+        SetRow{"unknown_serial_forced", {"set", "99999", "--dhcp", "--force", "--no-verify"}, {}, 0,
                {MakeRecord(0x99999, 1, 0, 0, 0, "")}, "99999: sent DHCP On (not confirmed)\n", "", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 

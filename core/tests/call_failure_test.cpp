@@ -14,9 +14,7 @@ using testing::FakeLibrary;
 
 class FailureFromLibraryTest : public ::testing::Test {
 protected:
-    explicit FailureFromLibraryTest(const char* path = FAKE_VARL_FULL) : fake(path), binding(path) {
-        EXPECT_TRUE(binding.LoadProtocolLibrary());
-    }
+    FailureFromLibraryTest() : fake(FAKE_VARL_FULL), binding(FAKE_VARL_FULL) { EXPECT_TRUE(binding.LoadProtocolLibrary()); }
 
     FakeLibrary fake;
     LibraryBinding binding;
@@ -62,12 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
         KindRow{"empty", "", FailureKind::NetworkOrUnit}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class WithoutErrorExportTest : public FailureFromLibraryTest {
-protected:
-    WithoutErrorExportTest() : FailureFromLibraryTest(FAKE_VARL_NO_LAST_ERR) {}
-};
-
-TEST_F(WithoutErrorExportTest, IsItsOwnKindWithoutText) {
+TEST(FailureFromLibrary, WithoutTheErrorExportIsItsOwnKindWithoutText) {
+    LibraryBinding binding(FAKE_VARL_NO_LAST_ERR);
+    ASSERT_TRUE(binding.LoadProtocolLibrary());
     EXPECT_EQ(FailureFromLibrary(binding), (CallFailure{FailureKind::ErrorExportMissing, ""}));
 }
 

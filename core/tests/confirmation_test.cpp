@@ -94,10 +94,5 @@ TEST_F(ConfirmationTest, AFailedDiscoveryEndsItAndSaysWhy) {
     EXPECT_EQ(RoundTimeOuts().size(), 2u);
 }
 
-TEST_F(ConfirmationTest, NothingSentAsksNothing) {
-    EXPECT_TRUE(ConfirmConfigurations(binding, {}, 4096, 2000).confirmed.empty());
-    EXPECT_TRUE(RoundTimeOuts().empty());
-}
-
 }  // namespace
 }  // namespace quorrel

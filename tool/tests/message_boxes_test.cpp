@@ -8,16 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-
-#include "tool_test_support.h"
 
 namespace parbex {
 namespace {
-
-using testing::Failure;
-using testing::Plain;
-using testing::RecordedMessage;
 
 struct BoxRow {
     const char* name;
@@ -53,36 +46,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, QtMessageBoxTest,
                                            BoxRow{"information", ShowInfo, QMessageBox::Information},
                                            BoxRow{"plain", ShowPlain, QMessageBox::NoIcon}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-struct KindRow {
-    const char* name;
-    quorrel::CallFailure failure;
-    std::vector<RecordedMessage> shown;
-};
-
-class ShowCallFailureTest : public ::testing::TestWithParam<KindRow> {};
-
-TEST_P(ShowCallFailureTest, ChoosesTheBoxesFromTheKind) {
-    testing::MessageRecorder boxes;
-    ShowCallFailure(GetParam().failure);
-    EXPECT_EQ(boxes.messages, GetParam().shown);
-}
-
-using quorrel::FailureKind;
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, ShowCallFailureTest,
-    ::testing::Values(
-        KindRow{"argument_refused",
-                {FailureKind::ArgumentRefused, "File upload error. Remote file name must use 8.3 format."},
-                {Failure("File upload error. Remote file name must use 8.3 format.")}},
-        KindRow{"network_or_unit", {FailureKind::NetworkOrUnit, "Communications error. Could not send file."},
-                {Failure("Communications error. Could not send file.")}},
-        KindRow{"export_missing", {FailureKind::ExportMissing, "Driver interface error."},
-                {Failure("Driver interface error.")}},
-        KindRow{"error_export_missing", {FailureKind::ErrorExportMissing, ""},
-                {Plain("Can't get address of Error_LastErr()."), Failure("")}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace parbex

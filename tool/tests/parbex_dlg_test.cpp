@@ -51,7 +51,6 @@ using testing::ScriptedDialogs;
 
 // The units of a lab of six, in the order they answer.
 std::vector<DeviceRecord> SixUnits() { return quorrel::testing::LabRecords(6); }
-
 class ParbexDlgTest : public ::testing::Test {
 protected:
     ParbexDlgTest() { UseLibrary(FAKE_VARL_FULL); }
@@ -461,7 +460,8 @@ TEST_P(ParbexDlgUploadOutcomeTest, ShowsTheOutcome) {
     DiscoverSix();
     ClickItem(Detail(2, 0));
     fake->State().uploadResult = row.result;
-    fake->State().errorText = "Unable to connect to 10.77.0.12";
+    // What the library says of a failed upload: the text the row expects in its box.
+    fake->State().errorText = row.messages.empty() ? "" : row.messages[0].text.toStdString();
     dialogs.files.push_back(row.chosen.has_value() && *row.chosen == "*" ? std::optional<QString>(path) : row.chosen);
     QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
     EXPECT_EQ(dialogs.fileRequests, 1);
@@ -477,6 +477,8 @@ INSTANTIATE_TEST_SUITE_P(
         UploadOutcomeRow{"no_file_name", FAKE_VARL_FULL, QString(), 1, {Info("No files selected.")}, 0},
         UploadOutcomeRow{"library_fails", FAKE_VARL_FULL, QString("*"), 0,
                          {Failure("Unable to connect to 10.77.0.12")}, 1},
+        UploadOutcomeRow{"name_refused", FAKE_VARL_FULL, QString("*"), 0,
+                         {Failure("File upload error. Remote file name must use 8.3 format.")}, 1},
         UploadOutcomeRow{"export_missing", FAKE_VARL_NO_UPLOAD_FILE, QString("*"), 1,
                          {Failure("Driver interface error.")}, 0}),
     [](const auto& info) { return info.param.name; });
