@@ -153,11 +153,7 @@ void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
     command->add_option("FILE", options->file, "The CSV file; - reads standard input")->option_text(" ")->required();
     command->add_flag("--dry-run", options->dryRun, "Say what would be sent, and send nothing");
     command->add_flag("--skip-missing", options->skipMissing, "Apply the rows whose unit answers, pass over the others");
-    command->callback([&invocation, options] {
-        invocation.run = [&invocation, options] {
-            return RunApply(invocation.library, invocation.common, *options, invocation.console);
-        };
-    });
+    command->callback([&invocation, options] { invocation.run = RunOf<ApplyOptions>(invocation, options, RunApply); });
 }
 
 int RunApply(const LibraryExports& library, const CommonOptions& common, const ApplyOptions& options,

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "common_options.h"
@@ -41,6 +42,14 @@ struct Invocation {
     CommonOptions common;
     std::function<int()> run;
 };
+
+// The run of a command whose options are bound in: run on the invocation's library, common options
+// and console.
+template <typename Options>
+std::function<int()> RunOf(Invocation& invocation, std::shared_ptr<const Options> options,
+                           int (*run)(const LibraryExports&, const CommonOptions&, const Options&, const Console&)) {
+    return [&invocation, options, run] { return run(invocation.library, invocation.common, *options, invocation.console); };
+}
 
 // Adds one command to the program's command line; its callback sets invocation.run.
 using CommandDefinition = void (*)(CLI::App& program, Invocation& invocation);

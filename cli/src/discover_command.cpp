@@ -34,9 +34,7 @@ void DefineDiscoverCommand(CLI::App& program, Invocation& invocation) {
         options->format = *format == "json"  ? OutputFormat::Json
                           : *format == "csv" ? OutputFormat::Csv
                                              : OutputFormat::Table;
-        invocation.run = [&invocation, options] {
-            return RunDiscover(invocation.library, invocation.common, *options, invocation.console);
-        };
+        invocation.run = RunOf<DiscoverOptions>(invocation, options, RunDiscover);
     });
 }
 

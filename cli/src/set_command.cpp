@@ -100,9 +100,7 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
         if (staticOption->count() > 0) options->staticAddress = (*typed)[0];
         if (maskOption->count() > 0) options->mask = (*typed)[1];
         if (gatewayOption->count() > 0) options->gateway = (*typed)[2];
-        invocation.run = [&invocation, options] {
-            return RunSet(invocation.library, invocation.common, *options, invocation.console);
-        };
+        invocation.run = RunOf<SetOptions>(invocation, options, RunSet);
     });
 }
 

@@ -191,11 +191,7 @@ void DefineUploadCommand(CLI::App& program, Invocation& invocation) {
                      "the default is FILE's own name")
         ->option_text(" ");
     command->add_flag("--all", options->all, "Store the file on every unit that answers");
-    command->callback([&invocation, options] {
-        invocation.run = [&invocation, options] {
-            return RunUpload(invocation.library, invocation.common, *options, invocation.console);
-        };
-    });
+    command->callback([&invocation, options] { invocation.run = RunOf<UploadOptions>(invocation, options, RunUpload); });
 }
 
 int RunUpload(const LibraryExports& library, const CommonOptions& common, const UploadOptions& options,

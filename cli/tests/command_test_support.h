@@ -68,16 +68,12 @@ protected:
 
     // The records handed to set-configuration, in order.
     std::vector<DeviceRecord> SentRecords() const {
-        std::vector<DeviceRecord> sent;
-        for (const auto& call : fake.CallsOf("VARL_Admin_SetConfig")) sent.push_back(call.record);
-        return sent;
+        return fake.CalledWith("VARL_Admin_SetConfig", &fake_varl::RecordedCall::record);
     }
 
     // The addresses uploaded to, in order.
     std::vector<std::uint32_t> Uploads() const {
-        std::vector<std::uint32_t> addresses;
-        for (const auto& call : fake.CallsOf("VARL_Admin_UploadFile")) addresses.push_back(call.address);
-        return addresses;
+        return fake.CalledWith("VARL_Admin_UploadFile", &fake_varl::RecordedCall::address);
     }
 
     FakeLibrary fake;

@@ -36,9 +36,7 @@ protected:
 
     // The time-out of each discovery asked for, in order.
     std::vector<std::uint32_t> RoundTimeOuts() const {
-        std::vector<std::uint32_t> timeOuts;
-        for (const auto& call : fake.CallsOf("VARL_Admin_Discover")) timeOuts.push_back(call.timeoutMs);
-        return timeOuts;
+        return fake.CalledWith("VARL_Admin_Discover", &fake_varl::RecordedCall::timeoutMs);
     }
 
     FakeLibrary fake;

@@ -42,9 +42,7 @@ protected:
     }
 
     std::vector<std::uint32_t> Capacities() const {
-        std::vector<std::uint32_t> capacities;
-        for (const auto& call : fake.CallsOf("VARL_Admin_Discover")) capacities.push_back(call.capacity);
-        return capacities;
+        return fake.CalledWith("VARL_Admin_Discover", &fake_varl::RecordedCall::capacity);
     }
 
     FakeLibrary fake;

@@ -62,33 +62,13 @@ void GrowToText(QWidget* control, int rightLimit) {
     control->setGeometry(slot);
 }
 
-QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName, const QRect& geometry) {
-    auto* button = new QPushButton(QString::fromLatin1(text), parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setGeometry(geometry);
-    return button;
-}
-
-QLineEdit* AddReadOnlyEdit(QWidget* parent, const char* objectName, const QRect& geometry) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(objectName));
-    edit->setReadOnly(true);
-    edit->setGeometry(geometry);
-    return edit;
-}
-
-Ipv4AddressEdit* AddAddressField(QWidget* parent, const char* objectName, const QRect& geometry) {
-    auto* field = new Ipv4AddressEdit(parent);
-    field->setObjectName(QString::fromLatin1(objectName));
-    field->setGeometry(geometry);
-    return field;
-}
-
-QRadioButton* AddRadioButton(QWidget* parent, const char* text, const char* objectName, const QRect& geometry) {
-    auto* button = new QRadioButton(QString::fromLatin1(text), parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setGeometry(geometry);
-    return button;
+// A control of the template: its object name, by which tests find it, and its place.
+template <typename Control, typename... Arguments>
+Control* AddControl(QWidget* parent, const char* objectName, const QRect& geometry, Arguments&&... arguments) {
+    auto* control = new Control(std::forward<Arguments>(arguments)..., parent);
+    control->setObjectName(QString::fromLatin1(objectName));
+    control->setGeometry(geometry);
+    return control;
 }
 
 }  // namespace
@@ -109,9 +89,9 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
 
 CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits& du) {
     // Widgets are created in the template's tab order.
-    m_btnSave = AddButton(this, "&Save", "saveButton", du.Rect(202, 4, 50, 14));
+    m_btnSave = AddControl<QPushButton>(this, "saveButton", du.Rect(202, 4, 50, 14), QStringLiteral("&Save"));
     m_btnSave->setDefault(true);
-    m_btnCancel = AddButton(this, "Cancel", "cancelButton", du.Rect(202, 20, 50, 14));
+    m_btnCancel = AddControl<QPushButton>(this, "cancelButton", du.Rect(202, 20, 50, 14), QStringLiteral("Cancel"));
 
     FieldLabels labels;
     labels.chipName = AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));
@@ -123,14 +103,16 @@ CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits
     FitRightAlignedLabels(
         du, {labels.chipName, labels.serial, labels.dhcp, labels.address, labels.netMask, labels.gateway});
 
-    m_editSerial = AddReadOnlyEdit(this, "serialEdit", du.Rect(60, 10, 32, 12));
-    m_editChipName = AddReadOnlyEdit(this, "chipNameEdit", du.Rect(60, 26, 84, 12));
+    m_editSerial = AddControl<QLineEdit>(this, "serialEdit", du.Rect(60, 10, 32, 12));
+    m_editChipName = AddControl<QLineEdit>(this, "chipNameEdit", du.Rect(60, 26, 84, 12));
+    m_editSerial->setReadOnly(true);
+    m_editChipName->setReadOnly(true);
     m_editChipName->setMaxLength(kChipNameLimit);
-    m_ipAddress = AddAddressField(this, "ipAddress", du.Rect(60, 58, 112, 12));
-    m_ipNetMask = AddAddressField(this, "ipNetMask", du.Rect(60, 74, 112, 12));
-    m_ipGateway = AddAddressField(this, "ipGateway", du.Rect(60, 91, 112, 12));
-    m_radioOff = AddRadioButton(this, "Off", "dhcpOff", du.Rect(60, 43, 24, 12));
-    m_radioOn = AddRadioButton(this, "On", "dhcpOn", du.Rect(89, 43, 27, 12));
+    m_ipAddress = AddControl<Ipv4AddressEdit>(this, "ipAddress", du.Rect(60, 58, 112, 12));
+    m_ipNetMask = AddControl<Ipv4AddressEdit>(this, "ipNetMask", du.Rect(60, 74, 112, 12));
+    m_ipGateway = AddControl<Ipv4AddressEdit>(this, "ipGateway", du.Rect(60, 91, 112, 12));
+    m_radioOff = AddControl<QRadioButton>(this, "dhcpOff", du.Rect(60, 43, 24, 12), QStringLiteral("Off"));
+    m_radioOn = AddControl<QRadioButton>(this, "dhcpOn", du.Rect(89, 43, 27, 12), QStringLiteral("On"));
     // Exactly Off and On: choosing one clears the other. The group's ids are the core's DHCP
     // choices, and its -1 for no button checked is DhcpChoice::Neither, so DhcpChoice reads it as is.
     m_groupDhcp = new QButtonGroup(this);
