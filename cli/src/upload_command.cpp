@@ -30,10 +30,12 @@ struct Destination {
 
 struct EveryUnit {};
 
+// An address is used as it is; a serial, or every unit, is found by a discovery.
+using Target = std::variant<Destination, std::uint32_t, EveryUnit>;
+
 // What the command line asks for, every part of it checked.
 struct Request {
-    // An address is used as it is; a serial, or every unit, is found by a discovery.
-    std::variant<Destination, std::uint32_t, EveryUnit> target;
+    Target target;
     std::string localPath;
     std::string remoteName;
     std::uintmax_t size = 0;
@@ -76,8 +78,7 @@ std::string Duration(std::chrono::steady_clock::duration elapsed) {
 }
 
 // A target with a dot is an address, anything else a serial.
-std::optional<std::variant<Destination, std::uint32_t, EveryUnit>> ReadTarget(const std::string& target,
-                                                                              std::string& error) {
+std::optional<Target> ReadTarget(const std::string& target, std::string& error) {
     if (target.find('.') != std::string::npos) {
         const std::optional<std::uint32_t> address = ReadAddress("address", target, error);
         if (!address) return std::nullopt;
