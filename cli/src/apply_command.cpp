@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "addressing_text.h"
 #include "apply_rows.h"
 #include "configuration.h"
 #include "confirmation.h"
@@ -15,8 +17,19 @@
 namespace quorrel::cli {
 namespace {
 
+// What becomes of one row, decided from the discovery before anything is sent.
+enum class Step { Skip, Unchanged, WouldSend, Send, NotSent, Sent };
+
+struct PlannedRow {
+    const ApplyRow* row;
+    const DeviceRecord* unit;  // as discovered; null when the unit did not answer
+    Step step;
+};
+
 // The name errors give for the file: its path, or "(standard input)".
 std::string InputName(const std::string& file) { return file == "-" ? "(standard input)" : file; }
+
+std::string At(const std::string& name, int line) { return name + ":" + std::to_string(line) + ": "; }
 
 std::optional<std::string> ReadInput(const std::string& file, const Console& console) {
     std::ostringstream text;
@@ -37,88 +50,138 @@ std::optional<std::string> ReadInput(const std::string& file, const Console& con
     return text.str();
 }
 
-std::string At(const std::string& name, int line) { return name + ":" + std::to_string(line) + ": "; }
+// The file's rows, every one checked, its warnings said; nothing when the file is wrong.
+std::optional<ApplyRows> ReadRows(const std::string& file, const Console& console) {
+    const std::string name = InputName(file);
+    const std::optional<std::string> text = ReadInput(file, console);
+    if (!text) return std::nullopt;
+    ApplyRows rows = ReadApplyRows(*text);
+    if (rows.error) {
+        console.Error(At(name, rows.error->line) + rows.error->text);
+        return std::nullopt;
+    }
+    for (const LineError& warning : rows.warnings) console.Warning(At(name, warning.line) + warning.text);
+    return rows;
+}
+
+// Whether every row's unit answered, or the rows of those that did not may be passed over.
+bool EveryUnitAnswered(const std::vector<ApplyRow>& rows, const std::vector<DeviceRecord>& units,
+                       const std::string& name, const Console& console) {
+    bool missing = false;
+    for (const ApplyRow& row : rows) {
+        if (FindUnit(units, row.serial) != nullptr) continue;
+        missing = true;
+        console.Error(At(name, row.line) + "no unit with serial " + FormatSerial(row.serial) + " answered");
+    }
+    if (missing) console.Error("nothing sent (--skip-missing applies the rows of the units that answered)");
+    return !missing;
+}
+
+std::vector<PlannedRow> Plan(const std::vector<ApplyRow>& rows, const std::vector<DeviceRecord>& units, bool dryRun) {
+    std::vector<PlannedRow> plan;
+    for (const ApplyRow& row : rows) {
+        const DeviceRecord* unit = FindUnit(units, row.serial);
+        const Step step = unit == nullptr                  ? Step::Skip
+                          : UnitReports(*unit, row.wanted) ? Step::Unchanged
+                          : dryRun                         ? Step::WouldSend
+                                                           : Step::Send;
+        plan.push_back({&row, unit, step});
+    }
+    return plan;
+}
+
+// Every message goes out before any is confirmed, so forty units cost one confirmation rather
+// than forty. A message the library could not send is the network's failure: the rows after it
+// are not tried, those sent before it are still confirmed.
+std::optional<CallFailure> SendAll(const LibraryExports& library, std::vector<PlannedRow>& plan,
+                                   const std::string& name, const Console& console) {
+    std::optional<CallFailure> failure;
+    for (PlannedRow& planned : plan) {
+        if (planned.step != Step::Send) continue;
+        if (failure) {
+            planned.step = Step::NotSent;
+            continue;
+        }
+        failure = SendConfiguration(library, RecordWithAddressing(*planned.unit, planned.row->wanted));
+        planned.step = failure ? Step::NotSent : Step::Sent;
+        if (failure) console.Failure(*failure, At(name, planned.row->line) + FormatSerial(planned.row->serial) + ": ");
+    }
+    return failure;
+}
+
+std::vector<SentConfiguration> SentOf(const std::vector<PlannedRow>& plan) {
+    std::vector<SentConfiguration> sent;
+    for (const PlannedRow& planned : plan) {
+        if (planned.step == Step::Sent) sent.push_back({planned.row->serial, planned.row->wanted});
+    }
+    return sent;
+}
+
+std::string Line(const PlannedRow& planned, const Confirmation& confirmation) {
+    const ApplyRow& row = *planned.row;
+    const std::string serial = FormatSerial(row.serial);
+    switch (planned.step) {
+        case Step::Skip: return serial + " skipped: no answer";
+        case Step::Unchanged: return serial + " unchanged: " + ReportedText(*planned.unit);
+        case Step::WouldSend:
+            return serial + " would be set to " + AddressingText(row.wanted) + " (reports " +
+                   ReportedText(*planned.unit) + ")";
+        case Step::Send:
+        case Step::NotSent: return serial + " not sent";
+        case Step::Sent: break;
+    }
+    if (confirmation.confirmed.count(row.serial) != 0) return serial + " confirmed: " + AddressingText(row.wanted);
+    return serial + " " + NotConfirmedText(row.serial, row.wanted, confirmation);
+}
 
 }  // namespace
+
+void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
+    auto options = std::make_shared<ApplyOptions>();
+    CLI::App* command = AddCommand(
+        program, invocation, "apply", "Set the addressing of many units from a CSV file and confirm it",
+        std::string("Usage: quorrel apply [--dry-run] [--skip-missing] ") + kCommonUsage + " FILE",
+        "FILE has the header serial,dhcp,address,mask,gateway (a chip column is ignored), as\n"
+        "'quorrel discover --format csv' writes it; dhcp is 0 (static, the three addresses are sent) or\n"
+        "1 (DHCP). Every row is checked before anything is sent; then one discovery, and rows whose unit\n"
+        "already reports their values are left alone. The others are sent together and confirmed as\n"
+        "'quorrel set' does; one line per row says what happened.\n\n"
+        "Examples:\n"
+        "  quorrel discover --format csv > units.csv     # then edit the addresses\n"
+        "  quorrel apply --dry-run units.csv\n"
+        "  quorrel apply units.csv");
+    command->add_option("FILE", options->file, "The CSV file; - reads standard input")->option_text(" ")->required();
+    command->add_flag("--dry-run", options->dryRun, "Say what would be sent, and send nothing");
+    command->add_flag("--skip-missing", options->skipMissing, "Apply the rows whose unit answers, pass over the others");
+    command->callback([&invocation, options] { invocation.run = RunOf<ApplyOptions>(invocation, options, RunApply); });
+}
 
 int RunApply(const LibraryExports& library, const CommonOptions& common, const ApplyOptions& options,
              const Console& console) {
     const std::string name = InputName(options.file);
-    const std::optional<std::string> text = ReadInput(options.file, console);
-    if (!text) return kExitWrongInput;
-    const ApplyRows file = ReadApplyRows(*text);
-    if (file.error) {
-        console.Error(At(name, file.error->line) + file.error->text);
-        return kExitWrongInput;
-    }
-    for (const LineError& warning : file.warnings) console.Warning(At(name, warning.line) + warning.text);
-    if (file.rows.empty()) {
+    const std::optional<ApplyRows> file = ReadRows(options.file, console);
+    if (!file) return kExitWrongInput;
+    if (file->rows.empty()) {
         console.err << name << " has no rows; nothing to do.\n";
         return kExitDone;
     }
 
-    const Discovery discovery = DiscoverAllUnits(library, common.timeoutMs);
+    const Discovery discovery = DiscoverAllUnits(library, kSiteCapacity, common.timeoutMs);
     if (discovery.failure) {
         console.Failure(*discovery.failure);
-        return kExitFailed;
+        return ExitStatusOf(*discovery.failure);
     }
-    bool missing = false;
-    for (const ApplyRow& row : file.rows) {
-        if (FindUnit(discovery.units, row.serial) != nullptr) continue;
-        missing = true;
-        if (!options.skipMissing) {
-            console.Error(At(name, row.line) + "no unit with serial " + FormatSerial(row.serial) + " answered");
-        }
-    }
-    if (missing && !options.skipMissing) {
-        console.Error("nothing sent (--skip-missing applies the rows of the units that answered)");
-        return kExitFailed;
-    }
+    if (!options.skipMissing && !EveryUnitAnswered(file->rows, discovery.units, name, console)) return kExitFailed;
 
-    // Every message goes out before any is confirmed, so forty units cost one round of
-    // confirmation rather than forty.
-    std::vector<SentConfiguration> sent;
-    std::vector<std::string> lines(file.rows.size());
-    std::optional<CallFailure> sendFailure;
-    for (std::size_t at = 0; at < file.rows.size(); ++at) {
-        const ApplyRow& row = file.rows[at];
-        const std::string serial = FormatSerial(row.serial);
-        const DeviceRecord* unit = FindUnit(discovery.units, row.serial);
-        if (unit == nullptr) {
-            lines[at] = serial + " skipped: no answer";
-        } else if (UnitReports(*unit, row.wanted)) {
-            lines[at] = serial + " unchanged: " + ReportedText(*unit);
-        } else if (options.dryRun) {
-            lines[at] = serial + " would be set to " + AddressingText(row.wanted) + " (reports " +
-                        ReportedText(*unit) + ")";
-        } else if (sendFailure) {
-            lines[at] = serial + " not sent";
-        } else if ((sendFailure = SendConfiguration(library, RecordToSend(*unit, row.wanted)))) {
-            // A message the library could not send is the network's failure: the rows after it
-            // are not tried, those sent before it are still confirmed.
-            console.Failure(*sendFailure, At(name, row.line) + serial + ": ");
-            lines[at] = serial + " not sent";
-        } else {
-            sent.push_back({row.serial, row.wanted});
-        }
-    }
-
-    const Confirmation confirmation = ConfirmConfigurations(library, sent, common.timeoutMs);
-    int unconfirmed = 0;
-    for (std::size_t at = 0; at < file.rows.size(); ++at) {
-        const ApplyRow& row = file.rows[at];
-        if (lines[at].empty()) {
-            if (confirmation.confirmed.count(row.serial) != 0) {
-                lines[at] = FormatSerial(row.serial) + " confirmed: " + AddressingText(row.wanted);
-            } else {
-                ++unconfirmed;
-                lines[at] = FormatSerial(row.serial) + " " + NotConfirmedText(row.serial, row.wanted, confirmation);
-            }
-        }
-        console.out << lines[at] << '\n';
-    }
+    std::vector<PlannedRow> plan = Plan(file->rows, discovery.units, options.dryRun);
+    const std::optional<CallFailure> sendFailure = SendAll(library, plan, name, console);
+    const std::vector<SentConfiguration> sent = SentOf(plan);
+    const Confirmation confirmation = ConfirmConfigurations(library, sent, kSiteCapacity, common.timeoutMs);
+    for (const PlannedRow& planned : plan) console.out << Line(planned, confirmation) << '\n';
     if (confirmation.failure) console.Failure(*confirmation.failure, "confirming failed: ");
-    if (sendFailure) return kExitFailed;
+
+    if (sendFailure) return sent.empty() ? ExitStatusOf(*sendFailure) : kExitFailed;
+    const std::size_t unconfirmed = sent.size() - confirmation.confirmed.size();
     if (unconfirmed > 0) {
         console.Error(std::to_string(unconfirmed) + " of " + std::to_string(sent.size()) +
                       " units sent a new configuration did not confirm it");

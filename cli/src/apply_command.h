@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "common_options.h"
-#include "console.h"
-#include "library_exports.h"
+#include "command.h"
 
 namespace quorrel::cli {
 
@@ -18,6 +16,8 @@ struct ApplyOptions {
     // Rows whose unit does not answer are passed over instead of stopping everything.
     bool skipMissing = false;
 };
+
+void DefineApplyCommand(CLI::App& program, Invocation& invocation);
 
 int RunApply(const LibraryExports& library, const CommonOptions& common, const ApplyOptions& options,
              const Console& console);

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "addressing_input.h"
 #include "serial_text.h"
 #include "unit_text.h"
 
@@ -73,20 +74,19 @@ std::optional<ApplyRow> ReadRow(const CsvRecord& record, const std::array<int, k
         error = "bad dhcp '" + std::string(dhcp) + "': expected 0 (static) or 1 (DHCP)";
         return std::nullopt;
     }
-    row.wanted.dhcp = dhcp == "1";
+    const bool dhcpOn = dhcp == "1";
 
     // With DHCP the addresses are not sent; any that are written must still read, so that a typo
     // does not pass unnoticed.
-    const std::array<std::pair<Column, std::uint32_t*>, 3> addresses = {
-        {{kAddress, &row.wanted.address}, {kMask, &row.wanted.netMask}, {kGateway, &row.wanted.gateway}}};
-    for (const auto& [column, into] : addresses) {
-        if (row.wanted.dhcp && field(column).empty()) continue;
+    std::array<std::uint32_t, 3> values{};
+    for (const Column column : {kAddress, kMask, kGateway}) {
+        if (dhcpOn && field(column).empty()) continue;
         const std::optional<std::uint32_t> value =
             column == kMask ? ReadMask(field(column), error) : ReadAddress(kColumnNames[column], field(column), error);
         if (!value) return std::nullopt;
-        *into = *value;
+        values[static_cast<std::size_t>(column - kAddress)] = *value;
     }
-    if (row.wanted.dhcp) row.wanted = Addressing{true};
+    row.wanted = dhcpOn ? Addressing::Dhcp() : Addressing::Static(values[0], values[1], values[2]);
     return row;
 }
 

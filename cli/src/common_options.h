@@ -1,5 +1,7 @@
-// Options every sub-command takes.
+// Options every command takes, before or after the command's name.
 #pragma once
+
+#include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <string>
@@ -17,5 +19,15 @@ struct CommonOptions {
     // The library traces every datagram and every FTP command and reply on standard error.
     bool verbose = false;
 };
+
+// How a command's usage line shows them.
+inline constexpr const char* kCommonUsage = "[--timeout MS] [--interface NAME]... [--verbose]";
+
+// Adds them to the program and to each command, all bound to the same options.
+void AddCommonOptions(CLI::App& app, CommonOptions& common);
+
+// quorrel asks with room for a whole site, so that one broadcast finds every unit: a second
+// discovery costs a second time-out, and a unit answering only one of them would be missed.
+inline constexpr std::uint32_t kSiteCapacity = 4096;
 
 }  // namespace quorrel::cli

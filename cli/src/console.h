@@ -20,7 +20,7 @@ struct Console {
     void Warning(std::string_view text) const { err << "quorrel: warning: " << text << '\n'; }
     // A failed library call, in the library's own words; where prefix is given, after it.
     void Failure(const CallFailure& failure, std::string_view prefix = {}) const {
-        err << "quorrel: " << prefix << (failure.lastErrorExportMissing ? texts::kNoLastErrorExport : failure.text)
+        err << "quorrel: " << prefix << (failure.kind == FailureKind::ErrorExportMissing ? texts::kNoLastErrorExport : failure.text)
             << '\n';
     }
 };

@@ -1,18 +1,49 @@
 #include "discover_command.h"
 
 #include <algorithm>
+#include <cctype>
+#include <memory>
 
 #include "discovery.h"
 #include "exit_status.h"
 
 namespace quorrel::cli {
 
+void DefineDiscoverCommand(CLI::App& program, Invocation& invocation) {
+    auto options = std::make_shared<DiscoverOptions>();
+    auto format = std::make_shared<std::string>("table");
+    CLI::App* command = AddCommand(
+        program, invocation, "discover", "List every unit that answers, sorted by serial",
+        std::string("Usage: quorrel discover [--format table|json|csv] ") + kCommonUsage,
+        "The table shows each unit's serial (five hexadecimal digits), DHCP (On, Off, or the digit the unit\n"
+        "reported), address, mask, gateway and chip name. \"No units answered.\" goes to standard error when\n"
+        "none did.\n\n"
+        "Examples:\n"
+        "  quorrel discover\n"
+        "  quorrel discover --format csv > units.csv\n"
+        "  quorrel discover --format json --interface eth1");
+    command->add_option("--format", *format, "table for people (the default); json or csv for scripts")
+        ->option_text("table|json|csv")
+        ->transform([](std::string value) {
+            std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (value != "table" && value != "json" && value != "csv")
+                throw CLI::ValidationError("'" + value + "' is not a format: use table, json or csv");
+            return value;
+        });
+    command->callback([&invocation, options, format] {
+        options->format = *format == "json"  ? OutputFormat::Json
+                          : *format == "csv" ? OutputFormat::Csv
+                                             : OutputFormat::Table;
+        invocation.run = RunOf<DiscoverOptions>(invocation, options, RunDiscover);
+    });
+}
+
 int RunDiscover(const LibraryExports& library, const CommonOptions& common, const DiscoverOptions& options,
                 const Console& console) {
-    Discovery discovery = DiscoverAllUnits(library, common.timeoutMs);
+    Discovery discovery = DiscoverAllUnits(library, kSiteCapacity, common.timeoutMs);
     if (discovery.failure) {
         console.Failure(*discovery.failure);
-        return kExitFailed;
+        return ExitStatusOf(*discovery.failure);
     }
     std::sort(discovery.units.begin(), discovery.units.end(),
               [](const DeviceRecord& a, const DeviceRecord& b) { return a.serial < b.serial; });

@@ -1,9 +1,7 @@
 // quorrel discover: every unit that answers, sorted by serial.
 #pragma once
 
-#include "common_options.h"
-#include "console.h"
-#include "library_exports.h"
+#include "command.h"
 #include "unit_formats.h"
 
 namespace quorrel::cli {
@@ -11,6 +9,8 @@ namespace quorrel::cli {
 struct DiscoverOptions {
     OutputFormat format = OutputFormat::Table;
 };
+
+void DefineDiscoverCommand(CLI::App& program, Invocation& invocation);
 
 int RunDiscover(const LibraryExports& library, const CommonOptions& common, const DiscoverOptions& options,
                 const Console& console);

@@ -1,6 +1,10 @@
 #include "set_command.h"
 
-#include "addressing.h"
+#include <array>
+#include <memory>
+
+#include "addressing_input.h"
+#include "addressing_text.h"
 #include "configuration.h"
 #include "confirmation.h"
 #include "discovery.h"
@@ -10,67 +14,126 @@
 #include "unit_text.h"
 
 namespace quorrel::cli {
+namespace {
 
-int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
-           const Console& console) {
-    // Everything typed is checked before anything goes on the wire.
+struct Request {
+    std::uint32_t serial = 0;
+    Addressing wanted;
+};
+
+// Everything typed, checked before anything goes on the wire.
+std::optional<Request> ReadRequest(const SetOptions& options, const Console& console) {
     const std::optional<std::uint32_t> serial = ParseSerial(options.serial);
     if (!serial) {
         console.Error(BadSerialText(options.serial));
-        return kExitWrongInput;
+        return std::nullopt;
     }
     if (options.dhcp == options.staticAddress.has_value()) {
         console.Error("set takes either --dhcp or --static ADDRESS[/PREFIX]");
-        return kExitWrongInput;
+        return std::nullopt;
     }
-    Addressing wanted{true};
-    if (options.staticAddress) {
-        std::string error;
-        const std::optional<Addressing> addressing =
-            ReadStaticAddressing(*options.staticAddress, options.mask, options.gateway, error);
-        if (!addressing) {
-            console.Error(error);
-            return kExitWrongInput;
-        }
-        wanted = *addressing;
-        if (const std::optional<std::string> warning = GatewayWarning(wanted)) console.Warning(*warning);
+    if (options.dhcp) return Request{*serial, Addressing::Dhcp()};
+    std::string error;
+    const std::optional<Addressing> wanted =
+        ReadStaticAddressing(*options.staticAddress, options.mask, options.gateway, error);
+    if (!wanted) {
+        console.Error(error);
+        return std::nullopt;
     }
-    const std::string serialText = FormatSerial(*serial);
+    if (const std::optional<std::string> warning = GatewayWarning(*wanted)) console.Warning(*warning);
+    return Request{*serial, *wanted};
+}
 
-    const Discovery discovery = DiscoverAllUnits(library, common.timeoutMs);
+// Ends the command once the message is sent: the unit's new line, or what it reports instead.
+int Confirm(const LibraryExports& library, const CommonOptions& common, const Request& request,
+            const Console& console) {
+    const std::string serialText = FormatSerial(request.serial);
+    const Confirmation confirmation =
+        ConfirmConfigurations(library, {{request.serial, request.wanted}}, kSiteCapacity, common.timeoutMs);
+    if (confirmation.confirmed.count(request.serial) != 0) {
+        console.out << UnitsTable({confirmation.lastReports.at(request.serial)});
+        return kExitDone;
+    }
+    if (confirmation.failure) {
+        console.Failure(*confirmation.failure, serialText + ": sent, but confirming failed: ");
+    } else {
+        console.Error(serialText + " " + NotConfirmedText(request.serial, request.wanted, confirmation));
+    }
+    return kExitFailed;
+}
+
+}  // namespace
+
+void DefineSetCommand(CLI::App& program, Invocation& invocation) {
+    auto options = std::make_shared<SetOptions>();
+    auto typed = std::make_shared<std::array<std::string, 3>>();  // --static, --mask, --gateway
+    CLI::App* command = AddCommand(
+        program, invocation, "set", "Set one unit's addressing and confirm that it took it",
+        std::string("Usage: quorrel set SERIAL (--dhcp | --static ADDRESS[/PREFIX] [--mask MASK]\n"
+                    "                          [--gateway GATEWAY]) [--no-verify] [--force]\n"
+                    "                  ") +
+            kCommonUsage,
+        "The unit must answer a discovery first (unless --force). After sending, quorrel discovers again,\n"
+        "in rounds of a quarter of the time-out for up to three time-outs, until the unit reports the new\n"
+        "values, and prints its new line; a unit that does not take them ends with exit status 1 and what\n"
+        "it reports instead.\n\n"
+        "Examples:\n"
+        "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
+        "  quorrel set 1A2B3 --static 192.168.1.20 --mask 255.255.255.0\n"
+        "  quorrel set 1A2B3 --dhcp");
+    command->add_option("SERIAL", options->serial, "The unit's serial: one to five hexadecimal digits")
+        ->option_text(" ")
+        ->required();
+    command->add_flag("--dhcp", options->dhcp, "Have the unit take its address by DHCP");
+    CLI::Option* staticOption =
+        command->add_option("--static", (*typed)[0], "Give the unit this static address; the mask as /PREFIX or --mask")
+            ->option_text("ADDRESS[/PREFIX]");
+    CLI::Option* maskOption = command->add_option("--mask", (*typed)[1], "The net mask, such as 255.255.255.0")
+                                  ->option_text("MASK")
+                                  ->needs(staticOption);
+    CLI::Option* gatewayOption = command->add_option("--gateway", (*typed)[2], "The gateway (default: none, 0.0.0.0)")
+                                     ->option_text("GATEWAY")
+                                     ->needs(staticOption);
+    command->add_flag("--no-verify", options->noVerify, "Send the configuration without confirming it");
+    command->add_flag("--force", options->force, "Send even when no unit with the serial answers");
+    command->callback([&invocation, options, typed, staticOption, maskOption, gatewayOption] {
+        if (staticOption->count() > 0) options->staticAddress = (*typed)[0];
+        if (maskOption->count() > 0) options->mask = (*typed)[1];
+        if (gatewayOption->count() > 0) options->gateway = (*typed)[2];
+        invocation.run = RunOf<SetOptions>(invocation, options, RunSet);
+    });
+}
+
+int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
+           const Console& console) {
+    const std::optional<Request> request = ReadRequest(options, console);
+    if (!request) return kExitWrongInput;
+    const std::string serialText = FormatSerial(request->serial);
+
+    const Discovery discovery = DiscoverAllUnits(library, kSiteCapacity, common.timeoutMs);
     if (discovery.failure) {
         console.Failure(*discovery.failure);
-        return kExitFailed;
+        return ExitStatusOf(*discovery.failure);
     }
     DeviceRecord unit{};
-    unit.serial = *serial;
-    if (const DeviceRecord* found = FindUnit(discovery.units, *serial)) {
+    unit.serial = request->serial;
+    if (const DeviceRecord* found = FindUnit(discovery.units, request->serial)) {
         unit = *found;
     } else if (!options.force) {
         console.Error("no unit with serial " + serialText + " answered; nothing sent (--force sends anyway)");
         return kExitFailed;
     }
 
-    if (const std::optional<CallFailure> failure = SendConfiguration(library, RecordToSend(unit, wanted))) {
+    const std::optional<CallFailure> failure = SendConfiguration(library, RecordWithAddressing(unit, request->wanted));
+    if (failure) {
         console.Failure(*failure, serialText + ": ");
-        return kExitFailed;
+        return ExitStatusOf(*failure);
     }
     if (options.noVerify) {
-        console.out << serialText << ": sent " << AddressingText(wanted) << " (not confirmed)\n";
+        console.out << serialText << ": sent " << AddressingText(request->wanted) << " (not confirmed)\n";
         return kExitDone;
     }
-
-    const Confirmation confirmation = ConfirmConfigurations(library, {{*serial, wanted}}, common.timeoutMs);
-    if (confirmation.confirmed.count(*serial) != 0) {
-        console.out << UnitsTable({confirmation.lastReports.at(*serial)});
-        return kExitDone;
-    }
-    if (confirmation.failure) {
-        console.Failure(*confirmation.failure, serialText + ": sent, but confirming failed: ");
-    } else {
-        console.Error(serialText + " " + NotConfirmedText(*serial, wanted, confirmation));
-    }
-    return kExitFailed;
+    return Confirm(library, common, *request, console);
 }
 
 }  // namespace quorrel::cli

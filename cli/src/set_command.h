@@ -4,9 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "common_options.h"
-#include "console.h"
-#include "library_exports.h"
+#include "command.h"
 
 namespace quorrel::cli {
 
@@ -22,6 +20,8 @@ struct SetOptions {
     // Send even when no unit with the serial answers.
     bool force = false;
 };
+
+void DefineSetCommand(CLI::App& program, Invocation& invocation);
 
 int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
            const Console& console);

@@ -7,11 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <optional>
+#include <variant>
 
-#include "addressing.h"
-#include "confirmation.h"
+#include "addressing_input.h"
 #include "discovery.h"
 #include "exit_status.h"
 #include "ipv4_text.h"
@@ -23,13 +23,22 @@
 namespace quorrel::cli {
 namespace {
 
-// The library's texts for a remote name it refuses begin so; the name is then the user's input
-// to correct, and no connection was made.
-constexpr std::string_view kRefusedNamePrefix = "File upload error.";
-
 struct Destination {
     std::optional<std::uint32_t> serial;
     std::uint32_t address = 0;
+};
+
+struct EveryUnit {};
+
+// An address is used as it is; a serial, or every unit, is found by a discovery.
+using Target = std::variant<Destination, std::uint32_t, EveryUnit>;
+
+// What the command line asks for, every part of it checked.
+struct Request {
+    Target target;
+    std::string localPath;
+    std::string remoteName;
+    std::uintmax_t size = 0;
 };
 
 std::string DestinationText(const Destination& destination) {
@@ -68,85 +77,131 @@ std::string Duration(std::chrono::steady_clock::duration elapsed) {
     return text;
 }
 
-}  // namespace
+// A target with a dot is an address, anything else a serial.
+std::optional<Target> ReadTarget(const std::string& target, std::string& error) {
+    if (target.find('.') != std::string::npos) {
+        const std::optional<std::uint32_t> address = ReadAddress("address", target, error);
+        if (!address) return std::nullopt;
+        return Destination{std::nullopt, *address};
+    }
+    const std::optional<std::uint32_t> serial = ParseSerial(target);
+    if (!serial) {
+        error = BadSerialText(target) + ", or an IPv4 address";
+        return std::nullopt;
+    }
+    return *serial;
+}
 
-int RunUpload(const LibraryExports& library, const CommonOptions& common, const UploadOptions& options,
-              const Console& console) {
+std::optional<Request> ReadRequest(const UploadOptions& options, const Console& console) {
     const std::vector<std::string>& arguments = options.arguments;
     const std::size_t targets = options.all ? 0 : 1;
     if (arguments.size() < targets + 1 || arguments.size() > targets + 2) {
         console.Error(options.all ? "upload --all takes FILE [REMOTE-NAME]" : "upload takes TARGET FILE [REMOTE-NAME]");
-        return kExitWrongInput;
+        return std::nullopt;
     }
-    const std::string& localPath = arguments[targets];
-    const std::string remoteName = arguments.size() > targets + 1
-                                       ? arguments[targets + 1]
-                                       : std::filesystem::path(localPath).filename().string();
-
-    // A target with a dot is an address, anything else a serial.
-    std::optional<Destination> byAddress;
-    std::optional<std::uint32_t> bySerial;
+    Request request;
+    request.target = EveryUnit{};
+    request.localPath = arguments[targets];
+    request.remoteName = arguments.size() > targets + 1 ? arguments[targets + 1] : DefaultRemoteName(request.localPath);
     std::string error;
     if (!options.all) {
-        const std::string& target = arguments[0];
-        if (target.find('.') != std::string::npos) {
-            const std::optional<std::uint32_t> address = ReadAddress("address", target, error);
-            if (!address) {
-                console.Error(error);
-                return kExitWrongInput;
-            }
-            byAddress = Destination{std::nullopt, *address};
-        } else if (!(bySerial = ParseSerial(target))) {
-            console.Error(BadSerialText(target) + ", or an IPv4 address");
-            return kExitWrongInput;
+        const auto target = ReadTarget(arguments[0], error);
+        if (!target) {
+            console.Error(error);
+            return std::nullopt;
         }
+        request.target = *target;
     }
-    const std::optional<std::uintmax_t> size = LocalFileSize(localPath, error);
+    const std::optional<std::uintmax_t> size = LocalFileSize(request.localPath, error);
     if (!size) {
         console.Error(error);
-        return kExitWrongInput;
+        return std::nullopt;
     }
+    request.size = *size;
+    return request;
+}
 
+// The units to store on, in order of serial, or the exit status when there are none.
+std::variant<std::vector<Destination>, int> FindDestinations(const LibraryExports& library,
+                                                             const CommonOptions& common, const Request& request,
+                                                             const Console& console) {
+    if (const auto* address = std::get_if<Destination>(&request.target)) return std::vector<Destination>{*address};
+    const auto* serial = std::get_if<std::uint32_t>(&request.target);
+    const Discovery discovery = DiscoverAllUnits(library, kSiteCapacity, common.timeoutMs);
+    if (discovery.failure) {
+        console.Failure(*discovery.failure);
+        return ExitStatusOf(*discovery.failure);
+    }
     std::vector<Destination> destinations;
-    if (byAddress) {
-        destinations.push_back(*byAddress);
-    } else {
-        const Discovery discovery = DiscoverAllUnits(library, common.timeoutMs);
-        if (discovery.failure) {
-            console.Failure(*discovery.failure);
-            return kExitFailed;
-        }
-        for (const DeviceRecord& unit : discovery.units) {
-            if (options.all || unit.serial == *bySerial) destinations.push_back({unit.serial, unit.address});
-        }
-        std::sort(destinations.begin(), destinations.end(),
-                  [](const Destination& a, const Destination& b) { return a.serial < b.serial; });
-        if (destinations.empty()) {
-            console.Error(options.all ? "no units answered; nothing stored"
-                                      : "no unit with serial " + FormatSerial(*bySerial) + " answered");
-            return kExitFailed;
-        }
+    for (const DeviceRecord& unit : discovery.units) {
+        if (serial == nullptr || unit.serial == *serial) destinations.push_back({unit.serial, unit.address});
     }
+    std::sort(destinations.begin(), destinations.end(),
+              [](const Destination& a, const Destination& b) { return a.serial < b.serial; });
+    if (destinations.empty()) {
+        console.Error(serial == nullptr ? "no units answered; nothing stored"
+                                        : "no unit with serial " + FormatSerial(*serial) + " answered");
+        return kExitFailed;
+    }
+    return destinations;
+}
 
-    int failed = 0;
+// Stores the file on each destination in turn, saying how each went. A name the library refuses
+// would be refused for every unit, so the first refusal ends the command.
+int StoreOnEach(const LibraryExports& library, const Request& request, const std::vector<Destination>& destinations,
+                const Console& console) {
+    int status = kExitDone;
     for (const Destination& destination : destinations) {
         const auto started = std::chrono::steady_clock::now();
-        const std::optional<CallFailure> failure = UploadFile(library, destination.address, localPath, remoteName);
+        const std::optional<CallFailure> failure =
+            UploadFile(library, destination.address, request.localPath, request.remoteName);
         const auto elapsed = std::chrono::steady_clock::now() - started;
         if (!failure) {
-            console.out << DestinationText(destination) << ": stored " << remoteName << ", " << *size
+            console.out << DestinationText(destination) << ": stored " << request.remoteName << ", " << request.size
                         << " bytes in " << Duration(elapsed) << '\n';
-            continue;
+        } else if (failure->kind == FailureKind::ArgumentRefused) {
+            console.Failure(*failure, "remote name '" + PrintableText(request.remoteName) + "': ");
+            return ExitStatusOf(*failure);
+        } else {
+            console.Failure(*failure, DestinationText(destination) + ": ");
+            status = ExitStatusOf(*failure);
         }
-        if (failure->text.rfind(kRefusedNamePrefix, 0) == 0) {
-            // The same name would be refused for every unit.
-            console.Failure(*failure, "remote name '" + PrintableText(remoteName) + "': ");
-            return kExitWrongInput;
-        }
-        console.Failure(*failure, DestinationText(destination) + ": ");
-        ++failed;
     }
-    return failed > 0 ? kExitFailed : kExitDone;
+    return status;
+}
+
+}  // namespace
+
+void DefineUploadCommand(CLI::App& program, Invocation& invocation) {
+    auto options = std::make_shared<UploadOptions>();
+    CLI::App* command = AddCommand(program, invocation, "upload", "Store a file on a unit, or on every unit",
+                                   std::string("Usage: quorrel upload ") + kCommonUsage +
+                                       " TARGET FILE [REMOTE-NAME]\n"
+                                       "       quorrel upload --all " +
+                                       kCommonUsage + " FILE [REMOTE-NAME]",
+                                   "Prints what was stored, where, how many bytes and how long it took, one line per "
+                                   "unit.\n\n"
+                                   "Examples:\n"
+                                   "  quorrel upload 1A2B3 index.htm\n"
+                                   "  quorrel upload 10.77.0.10 start-page.html INDEX.HTM\n"
+                                   "  quorrel upload --all index.htm");
+    command
+        ->add_option("TARGET FILE [REMOTE-NAME]", options->arguments,
+                     "TARGET: the unit's serial or IPv4 address (not with --all)\n"
+                     "REMOTE-NAME: at most eight characters before its first dot;\n"
+                     "the default is FILE's own name")
+        ->option_text(" ");
+    command->add_flag("--all", options->all, "Store the file on every unit that answers");
+    command->callback([&invocation, options] { invocation.run = RunOf<UploadOptions>(invocation, options, RunUpload); });
+}
+
+int RunUpload(const LibraryExports& library, const CommonOptions& common, const UploadOptions& options,
+              const Console& console) {
+    const std::optional<Request> request = ReadRequest(options, console);
+    if (!request) return kExitWrongInput;
+    const auto destinations = FindDestinations(library, common, *request, console);
+    if (const int* status = std::get_if<int>(&destinations)) return *status;
+    return StoreOnEach(library, *request, std::get<std::vector<Destination>>(destinations), console);
 }
 
 }  // namespace quorrel::cli

@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common_options.h"
-#include "console.h"
-#include "library_exports.h"
+#include "command.h"
 
 namespace quorrel::cli {
 
@@ -15,6 +13,8 @@ struct UploadOptions {
     std::vector<std::string> arguments;
     bool all = false;
 };
+
+void DefineUploadCommand(CLI::App& program, Invocation& invocation);
 
 int RunUpload(const LibraryExports& library, const CommonOptions& common, const UploadOptions& options,
               const Console& console);

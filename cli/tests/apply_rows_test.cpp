@@ -17,13 +17,9 @@ TEST(ReadApplyRows, ReadsStaticAndDhcpRowsWhateverTheColumnOrder) {
     ASSERT_EQ(file.rows.size(), 3u);
     EXPECT_EQ(file.rows[0].line, 2);
     EXPECT_EQ(file.rows[0].serial, 0x1A2B3u);
-    EXPECT_FALSE(file.rows[0].wanted.dhcp);
-    EXPECT_EQ(file.rows[0].wanted.address, 0x0A4D0014u);
-    EXPECT_EQ(file.rows[0].wanted.netMask, 0xFFFF0000u);
-    EXPECT_EQ(file.rows[0].wanted.gateway, 0x0A4D0001u);
+    EXPECT_EQ(file.rows[0].wanted, Addressing::Static(0x0A4D0014u, 0xFFFF0000u, 0x0A4D0001u));
     for (const std::size_t dhcpRow : {1u, 2u}) {
-        EXPECT_TRUE(file.rows[dhcpRow].wanted.dhcp) << dhcpRow;
-        EXPECT_EQ(file.rows[dhcpRow].wanted.address, 0u) << "addresses of a DHCP row are not sent";
+        EXPECT_EQ(file.rows[dhcpRow].wanted, Addressing::Dhcp()) << "addresses of a DHCP row are not sent";
     }
     EXPECT_EQ(file.rows[1].serial, 0x1Fu);
     EXPECT_TRUE(file.warnings.empty());

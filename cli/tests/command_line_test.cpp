@@ -3,87 +3,61 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "command_test_support.h"
 #include "library_environment.h"
 
 namespace quorrel::cli {
 namespace {
 
-// What the library's environment held when the first library call came.
-std::optional<std::string> interfacesAtCall;
-std::optional<std::string> traceAtCall;
-int discoveries = 0;
+using testing::CommandTest;
 
 std::optional<std::string> Environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::nullopt : std::optional<std::string>(value);
 }
 
-VarlBool FakeDiscover(std::uint32_t* count, DeviceRecord*, std::uint32_t) {
-    if (discoveries++ == 0) {
-        interfacesAtCall = Environment(kInterfacesVariable);
-        traceAtCall = Environment(kTraceVariable);
-    }
-    *count = 0;
-    return 1;
-}
-
-class NoUnits final : public LibraryExports {
-public:
-    DiscoverFunction Discover() const override { return &FakeDiscover; }
-    SetConfigFunction SetConfig() const override { return nullptr; }
-    UploadFileFunction UploadFile() const override { return nullptr; }
-    LastErrorFunction LastError() const override { return nullptr; }
-};
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result RunCommand(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "quorrel");
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = RunQuorrel(static_cast<int>(arguments.size()), arguments.data(), NoUnits(),
-                                  [] { return std::string("1.0"); }, Console{in, out, err});
-    return {status, out.str(), err.str()};
-}
-
-class CommandLine : public ::testing::Test {
+class CommandLine : public CommandTest {
 protected:
-    void SetUp() override {
+    CommandLine() {
+        ClearEnvironment();
+        // What the library's environment holds when the first library call comes.
+        fake.State().onCall = [this](const std::string&) {
+            if (fake.State().calls.empty()) {
+                interfacesAtCall = Environment(kInterfacesVariable);
+                traceAtCall = Environment(kTraceVariable);
+            }
+        };
+    }
+    ~CommandLine() override { ClearEnvironment(); }
+
+    static void ClearEnvironment() {
         unsetenv(kInterfacesVariable);
         unsetenv(kTraceVariable);
-        interfacesAtCall.reset();
-        traceAtCall.reset();
-        discoveries = 0;
     }
-    void TearDown() override { SetUp(); }
+
+    std::optional<std::string> interfacesAtCall;
+    std::optional<std::string> traceAtCall;
 };
 
 TEST_F(CommandLine, InterfaceAndVerboseReachTheEnvironmentBeforeTheFirstLibraryCall) {
     struct Case {
         const char* name;
         std::vector<const char*> arguments;
-        std::optional<std::string> interfaces;
-        std::optional<std::string> trace;
+        std::optional<std::string> interfaces, trace;
     } cases[] = {
-        {"after the command", {"discover", "--interface", "eth1", "--verbose", "--interface", "wlan0"},
-         "eth1,wlan0", "1"},
+        {"after the command", {"discover", "--interface", "eth1", "--verbose", "--interface", "wlan0"}, "eth1,wlan0", "1"},
         {"before the command", {"--interface", "eth1", "discover"}, "eth1", std::nullopt},
         {"neither", {"discover"}, std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
-        SetUp();
-        const Result result = RunCommand(c.arguments);
-        EXPECT_EQ(result.status, 0) << c.name << ": " << result.err;
-        EXPECT_EQ(discoveries, 1) << c.name;
+        ClearEnvironment();
+        fake.State().calls.clear();
+        EXPECT_EQ(Run(c.arguments).status, 0) << c.name;
         EXPECT_EQ(interfacesAtCall, c.interfaces) << c.name;
         EXPECT_EQ(traceAtCall, c.trace) << c.name;
     }
@@ -91,7 +65,7 @@ TEST_F(CommandLine, InterfaceAndVerboseReachTheEnvironmentBeforeTheFirstLibraryC
 
 TEST_F(CommandLine, AnInterfaceGivenByTheCallerIsLeftAlone) {
     setenv(kInterfacesVariable, "eth2", 1);
-    RunCommand({"discover"});
+    Run({"discover"});
     EXPECT_EQ(interfacesAtCall, "eth2");
 }
 
@@ -100,38 +74,115 @@ TEST_F(CommandLine, HelpOnEveryLevelHasUsageOptionsAndAnExample) {
         std::vector<const char*> arguments;
         if (*command != '\0') arguments.push_back(command);
         arguments.push_back("--help");
-        const Result result = RunCommand(arguments);
-        EXPECT_EQ(result.status, 0) << command;
-        EXPECT_NE(result.out.find("\nUsage: quorrel " + std::string(command)), std::string::npos) << command;
-        EXPECT_NE(result.out.find("Options:\n"), std::string::npos) << command;
-        EXPECT_NE(result.out.find("Examples:\n  quorrel "), std::string::npos) << command;
-        EXPECT_EQ(result.err, "") << command;
-        EXPECT_EQ(discoveries, 0) << command;
+        const testing::Outcome run = Run(arguments);
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_NE(run.out.find("\nUsage: quorrel " + std::string(command)), std::string::npos) << command;
+        EXPECT_NE(run.out.find("Options:\n"), std::string::npos) << command;
+        EXPECT_NE(run.out.find("Examples:\n  quorrel "), std::string::npos) << command;
+        EXPECT_EQ(run.err, "") << command;
     }
+    EXPECT_TRUE(fake.State().calls.empty());
 }
 
 TEST_F(CommandLine, VersionNamesTheProgramAndTheLibraryInterface) {
-    const Result result = RunCommand({"--version"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "quorrel " QUORREL_VERSION "\nlibvarl interface 1.0\n");
+    const testing::Outcome run = Run({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "quorrel " QUORREL_VERSION "\nlibvarl interface 1.0\n");
 }
 
-TEST_F(CommandLine, AWrongCommandLineEndsWithStatusTwoAndCallsNothing) {
-    const std::vector<std::vector<const char*>> cases = {
-        {"discover", "--timeout", "0"},     {"discover", "--timeout", "-5"},  {"discover", "--interface", ""},
-        {"discover", "extra"},              {"set", "1A2B3", "--dhcp", "--mask", "255.0.0.0"},
-        {"set", "--dhcp"},                  {"apply"},                         {"upload", "1A2B3"},
-        {"upload", "--all", "a", "b", "c"}, {"frobnicate"},
-    };
-    for (const std::vector<const char*>& arguments : cases) {
-        const Result result = RunCommand(arguments);
-        std::string line;
-        for (const char* argument : arguments) line += std::string(argument) + " ";
-        EXPECT_EQ(result.status, 2) << line;
-        EXPECT_EQ(result.err.rfind("quorrel: ", 0), 0u) << line << ": " << result.err;
-        EXPECT_EQ(discoveries, 0) << line;
+// Wrong command lines and wrong input: status 2, one line, and the library is never called.
+struct WrongRow {
+    const char* name;
+    std::vector<const char*> arguments;
+    const char* problem;
+};
+
+class CommandLineWrongTest : public CommandLine, public ::testing::WithParamInterface<WrongRow> {
+protected:
+    CommandLineWrongTest() {
+        std::ofstream(::testing::TempDir() + "page.htm") << "<p>hello</p>\n";
+        std::ofstream(::testing::TempDir() + "wrong-header.csv") << "serial,dhcp,address,mask,gw\n";
     }
+};
+
+TEST_P(CommandLineWrongTest, EndsWithStatusTwoAndOneLineAndCallsNothing) {
+    const testing::Outcome run = RunInTemporaryFolder(GetParam().arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("quorrel: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find("\nquorrel: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(GetParam().problem), std::string::npos) << run.err;
+    EXPECT_TRUE(fake.State().calls.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CommandLineWrongTest,
+    ::testing::Values(
+        WrongRow{"timeout_zero", {"discover", "--timeout", "0"}, "--timeout"},
+        WrongRow{"timeout_negative", {"discover", "--timeout", "-5"}, "--timeout"},
+        WrongRow{"empty_interface", {"discover", "--interface", ""}, "an interface name cannot be empty"},
+        WrongRow{"unknown_option", {"discover", "--colour"}, "--colour"},
+        WrongRow{"unknown_format", {"discover", "--format", "xml"}, "'xml' is not a format"},
+        WrongRow{"extra_argument", {"discover", "extra"}, "extra"},
+        WrongRow{"mask_without_static", {"set", "1A2B3", "--dhcp", "--mask", "255.0.0.0"}, "--mask"},
+        WrongRow{"no_serial", {"set", "--dhcp"}, "SERIAL"},
+        WrongRow{"neither_dhcp_nor_static", {"set", "1A2B3"}, "set takes either --dhcp or --static"},
+        WrongRow{"serial_not_hexadecimal", {"set", "1A2G3", "--dhcp"}, "bad serial '1A2G3'"},
+        WrongRow{"address_part_above_255", {"set", "1A2B3", "--static", "10.77.0.256/16"}, "bad address '10.77.0.256'"},
+        WrongRow{"prefix_above_32", {"set", "1A2B3", "--static", "10.77.0.20/33"}, "bad prefix '33'"},
+        WrongRow{"no_mask", {"set", "1A2B3", "--static", "10.77.0.20"}, "a static address needs a mask"},
+        WrongRow{"no_file", {"apply"}, "FILE"},
+        WrongRow{"csv_with_a_wrong_header", {"apply", "TMP/wrong-header.csv"}, "wrong-header.csv:1: unknown column 'gw'"},
+        WrongRow{"missing_file", {"apply", "TMP/no-such.csv"}, "no-such.csv: No such file or directory"},
+        WrongRow{"upload_without_file", {"upload", "1A2B3"}, "upload takes TARGET FILE [REMOTE-NAME]"},
+        WrongRow{"upload_all_with_three", {"upload", "--all", "a", "b", "c"}, "upload --all takes FILE [REMOTE-NAME]"},
+        WrongRow{"serial_of_six_digits", {"upload", "01A2B3", "TMP/page.htm"}, "bad serial '01A2B3'"},
+        WrongRow{"address_part_extra", {"upload", "10.77.0.10.1", "TMP/page.htm"}, "bad address '10.77.0.10.1'"},
+        WrongRow{"missing_local_file", {"upload", "10.77.0.10", "TMP/no-such.htm"}, "no-such.htm: No such file"},
+        WrongRow{"folder_for_a_file", {"upload", "10.77.0.10", "TMP/"}, "is a folder, not a file"},
+        WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply or upload"},
+        WrongRow{"no_command", {}, "no command given: use discover, set, apply or upload"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each kind of library failure: its exit status and its words.
+struct KindRow {
+    const char* name;
+    const char* library;
+    const char* errorText;  // the library's text for the failed call
+    std::vector<const char*> arguments;
+    int status;
+    const char* err;
+};
+
+class CommandLineFailureKindTest : public CommandTest, public ::testing::WithParamInterface<KindRow> {
+protected:
+    CommandLineFailureKindTest() : CommandTest(GetParam().library) {
+        std::ofstream(::testing::TempDir() + "page.htm") << "<p>hello</p>\n";
+        fake.State().discoverAnswers.push_back({0, 0, {}});
+        fake.State().uploadFailures[0x0A4D000A] = GetParam().errorText;
+        fake.State().errorText = GetParam().errorText;
+    }
+};
+
+TEST_P(CommandLineFailureKindTest, ChoosesTheExitStatusFromTheKind) {
+    const testing::Outcome run = RunInTemporaryFolder(GetParam().arguments);
+    EXPECT_EQ(run.status, GetParam().status);
+    EXPECT_EQ(run.err, GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CommandLineFailureKindTest,
+    ::testing::Values(KindRow{"argument_refused", FAKE_VARL_FULL, "File upload error. Remote file name must use 8.3 format.",
+                              {"upload", "10.77.0.10", "TMP/page.htm", "ABCDEFGHI.HTM"}, 2,
+                              "quorrel: remote name 'ABCDEFGHI.HTM': File upload error. Remote file name must use 8.3 "
+                              "format.\n"},
+                      KindRow{"network_or_unit", FAKE_VARL_FULL, "Communications error. Receive error. (WSAEMSGSIZE)",
+                              {"discover"}, 1, "quorrel: Communications error. Receive error. (WSAEMSGSIZE)\n"},
+                      KindRow{"export_missing", FAKE_VARL_NO_DISCOVER, "", {"discover"}, 1,
+                              "quorrel: Driver interface error.\n"},
+                      KindRow{"error_export_missing", FAKE_VARL_NO_LAST_ERR, "", {"discover"}, 1,
+                              "quorrel: Can't get address of Error_LastErr().\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quorrel::cli

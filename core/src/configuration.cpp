@@ -2,15 +2,6 @@
 
 namespace quorrel {
 
-DeviceRecord ApplyAddressingChoice(DeviceRecord record, const AddressingChoice& choice) {
-    record.dhcpMode = static_cast<std::uint8_t>(choice.dhcp & 0xFF);
-    const bool dhcp = choice.dhcp == kDhcpOn;
-    record.address = dhcp ? 0 : choice.address;
-    record.netMask = dhcp ? 0 : choice.netMask;
-    record.gateway = dhcp ? 0 : choice.gateway;
-    return record;
-}
-
 std::optional<CallFailure> SendConfiguration(const LibraryExports& library, const DeviceRecord& record,
                                              const std::function<void()>& beforeCall) {
     const SetConfigFunction setConfig = library.SetConfig();

@@ -12,8 +12,6 @@
 
 namespace quorrel {
 
-// The first call asks with room for this many records; most sites have no more units.
-inline constexpr std::uint32_t kFirstDiscoveryCapacity = 4;
 inline constexpr std::uint32_t kDiscoveryTimeoutMs = 2000;
 // Serials have five hexadecimal digits, so no more units than this can answer. A larger count
 // is not a real answer, and an array for it could exhaust the machine.
@@ -32,11 +30,15 @@ struct Discovery {
     std::optional<CallFailure> failure;
 };
 
-// Asks the library with room for four records. When more units answer, asks again, a second
+// Asks the library with room for firstCapacity records, which the caller chooses: the more room,
+// the likelier one broadcast finds every unit. When more units answer, asks again, a second
 // broadcast and a second full time-out, with room for every unit counted. The units listed are
 // those of the last call, never more than its array holds even when that call counted more
 // (a unit that answered only the second broadcast).
-Discovery DiscoverAllUnits(const LibraryExports& library, std::uint32_t timeoutMs = kDiscoveryTimeoutMs,
-                           const DiscoveryHooks& hooks = {});
+Discovery DiscoverAllUnits(const LibraryExports& library, std::uint32_t firstCapacity,
+                           std::uint32_t timeoutMs = kDiscoveryTimeoutMs, const DiscoveryHooks& hooks = {});
+
+// The unit with the serial among those discovered, or null.
+const DeviceRecord* FindUnit(const std::vector<DeviceRecord>& units, std::uint32_t serial);
 
 }  // namespace quorrel

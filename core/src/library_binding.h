@@ -23,7 +23,6 @@ public:
     // the middle of a command. A failed load keeps nothing, so the next call tries again. The
     // library is never unloaded while the program runs.
     bool LoadProtocolLibrary();
-    bool IsLoaded() const { return m_hLibrary != nullptr; }
 
     // Looked up afresh on every call; null while the library is not loaded.
     DiscoverFunction Discover() const override;

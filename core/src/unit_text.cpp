@@ -17,6 +17,8 @@ std::string ChipName(const DeviceRecord& record) {
 
 std::string DeviceItemText(const DeviceRecord& record) { return "S/N " + FormatSerial(record.serial) + "h"; }
 
+std::string WebAddress(const DeviceRecord& record) { return "http://" + FormatAddress(record.address) + "/"; }
+
 std::vector<std::string> DetailItemTexts(const DeviceRecord& record) {
     return {
         "Chip Name: " + ChipName(record),

@@ -1,5 +1,5 @@
-// How a unit is shown: the texts of the device tree's items and the serial of the Device
-// Configuration dialog, shared by every program that lists units.
+// How a unit is shown: the texts of the device tree's items, the serial of the Device
+// Configuration dialog and the unit's web address, shared by every program that lists units.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,9 @@ inline constexpr const char* kNetworkItemText = "Network Configuration";
 
 // "S/N 0A1F3h" for serial A1F3.
 std::string DeviceItemText(const DeviceRecord& record);
+
+// The unit's web page, which a browser opens: "http://10.77.0.11/".
+std::string WebAddress(const DeviceRecord& record);
 
 // Chip name, DHCP ("On" only for mode 1), address, mask and gateway, in tree order.
 std::vector<std::string> DetailItemTexts(const DeviceRecord& record);

@@ -2,6 +2,8 @@
 
 namespace quorrel {
 
+std::string DefaultRemoteName(const std::string& localPath) { return localPath.substr(localPath.rfind('/') + 1); }
+
 std::optional<CallFailure> UploadFile(const LibraryExports& library, std::uint32_t address,
                                       const std::string& localPath, const std::string& remoteName,
                                       const std::function<void()>& beforeCall) {

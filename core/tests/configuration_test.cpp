@@ -18,29 +18,6 @@ using varl::testing::MakeRecord;
 
 const DeviceRecord kUnit = MakeRecord(0x1A2B3, 2, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100");
 
-struct ChoiceRow {
-    const char* name;
-    AddressingChoice choice;
-    DeviceRecord expected;
-};
-
-class ApplyAddressingChoiceTest : public ::testing::TestWithParam<ChoiceRow> {};
-
-TEST_P(ApplyAddressingChoiceTest, WritesModeAndAddressesOnly) {
-    EXPECT_EQ(ApplyAddressingChoice(kUnit, GetParam().choice), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ApplyAddressingChoiceTest,
-    ::testing::Values(
-        ChoiceRow{"off_takes_the_fields", {kDhcpOff, 0xC0A80714, 0xFFFFFF00, 0xC0A80701},
-                  MakeRecord(0x1A2B3, 0, 0xC0A80714, 0xFFFFFF00, 0xC0A80701, "QX-100")},
-        ChoiceRow{"on_zeroes_the_addresses", {kDhcpOn, 0xC0A80714, 0xFFFFFF00, 0xC0A80701},
-                  MakeRecord(0x1A2B3, 1, 0, 0, 0, "QX-100")},
-        ChoiceRow{"neither_is_255_with_the_fields", {kDhcpNeither, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001},
-                  MakeRecord(0x1A2B3, 255, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100")}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 class LibraryCallTest : public ::testing::Test {
 protected:
     LibraryCallTest() : fake(FAKE_VARL_FULL), binding(fake.path) {
@@ -79,10 +56,17 @@ TEST_F(LibraryCallTest, AFalseResultGivesTheLibrarysText) {
     fake.State().setConfigResult = 0;
     fake.State().uploadResult = 0;
     fake.State().errorText = "Communications error. Could not send message. (WSAENETDOWN)";
-    EXPECT_EQ(SendConfiguration(binding, kUnit), (CallFailure{"Communications error. Could not send message. (WSAENETDOWN)", false}));
-    fake.State().errorText = "Communications error. Could not open transfer connection.";
+    EXPECT_EQ(SendConfiguration(binding, kUnit),
+              (CallFailure{FailureKind::NetworkOrUnit, "Communications error. Could not send message. (WSAENETDOWN)"}));
+    fake.State().errorText = "File upload error. Remote file name must use 8.3 format.";
     EXPECT_EQ(UploadFile(binding, 1, "/x", "x"),
-              (CallFailure{"Communications error. Could not open transfer connection.", false}));
+              (CallFailure{FailureKind::ArgumentRefused, "File upload error. Remote file name must use 8.3 format."}));
+}
+
+TEST(DefaultRemoteName, IsTheFilesOwnName) {
+    EXPECT_EQ(DefaultRemoteName("/tmp/a b/index.htm"), "index.htm");
+    EXPECT_EQ(DefaultRemoteName("index.htm"), "index.htm");
+    EXPECT_EQ(DefaultRemoteName("pages/"), "");
 }
 
 }  // namespace

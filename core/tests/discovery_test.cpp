@@ -37,18 +37,17 @@ protected:
         fake.State().onCall = [this](const std::string& name) {
             if (name == "VARL_Admin_Discover") events.push_back("call");
         };
-        return DiscoverAllUnits(binding, kDiscoveryTimeoutMs,
+        return DiscoverAllUnits(binding, firstCapacity, kDiscoveryTimeoutMs,
                                 {[this] { events.push_back("first"); }, [this] { events.push_back("second"); }});
     }
 
     std::vector<std::uint32_t> Capacities() const {
-        std::vector<std::uint32_t> capacities;
-        for (const auto& call : fake.CallsOf("VARL_Admin_Discover")) capacities.push_back(call.capacity);
-        return capacities;
+        return fake.CalledWith("VARL_Admin_Discover", &fake_varl::RecordedCall::capacity);
     }
 
     FakeLibrary fake;
     LibraryBinding binding;
+    std::uint32_t firstCapacity = 4;
     std::vector<std::string> events;
 };
 
@@ -66,6 +65,14 @@ TEST_F(DiscoveryTest, MoreUnitsAskAgainWithRoomForEveryOne) {
     EXPECT_EQ(found.units, Units(6));
     EXPECT_EQ(Capacities(), (std::vector<std::uint32_t>{4, 6}));
     EXPECT_EQ(events, (std::vector<std::string>{"first", "call", "second", "call"}));
+}
+
+TEST_F(DiscoveryTest, ARoomierFirstCallAsksAgainOnlyWhenMoreAnswer) {
+    firstCapacity = 4096;
+    EXPECT_EQ(Discover({Answer(Units(40))}).units, Units(40));
+    EXPECT_EQ(Capacities(), std::vector<std::uint32_t>{4096});
+    EXPECT_EQ(Discover({Answer(Units(4097)), Answer(Units(4097))}).units, Units(4097));
+    EXPECT_EQ(Capacities(), (std::vector<std::uint32_t>{4096, 4096, 4097}));
 }
 
 TEST_F(DiscoveryTest, ASecondCallCountingMoreThanItsArrayListsOnlyTheRecordsItHolds) {
@@ -115,7 +122,7 @@ protected:
 
 TEST_F(DiscoveryWithoutExportTest, IsADriverInterfaceErrorBeforeAnyHook) {
     const Discovery found = Discover({});
-    EXPECT_EQ(found.failure, (CallFailure{"Driver interface error.", false}));
+    EXPECT_EQ(found.failure, DriverInterfaceError());
     EXPECT_TRUE(events.empty());
 }
 

@@ -36,6 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TextRow{"serial_padded_to_five", FormatSerial(0x1F), "0001F"},
                       TextRow{"serial_largest_on_the_wire", FormatSerial(0xFFFFF), "FFFFF"},
                       TextRow{"serial_wider_than_five_not_cut", FormatSerial(0x123456), "123456"},
+                      TextRow{"web_address", WebAddress(MakeRecord(1, 0, 0x0A4D000B, 0, 0, "")), "http://10.77.0.11/"},
                       TextRow{"device_item", DeviceItemText(MakeRecord(0xA1F3, 0, 0, 0, 0, "")), "S/N 0A1F3h"},
                       TextRow{"chip_name_without_terminator", ChipName(ChipOfTwentyCharacters()),
                               "QQQQQQQQQQQQQQQQQQQQ"}),

@@ -70,84 +70,123 @@ std::string DottedQuad(uint32_t value) {
            std::to_string(value >> 8 & 255) + '.' + std::to_string(value & 255);
 }
 
+namespace {
+
+// "unit SERIAL DHCP ADDRESS MASK GATEWAY CHIP [OPTION]...", already split into words.
+std::optional<SimulatedUnit> ParseUnitEntry(const std::vector<std::string_view>& words, std::string& error) {
+    if (words.size() < 7) {
+        error = "a unit needs SERIAL DHCP ADDRESS MASK GATEWAY CHIP";
+        return std::nullopt;
+    }
+    auto serial = ParseNumber<uint32_t>(words[1], 16);
+    auto dhcp = ParseNumber<int>(words[2]);
+    auto address = ParseAddress(words[3]);
+    auto mask = ParseAddress(words[4]);
+    auto gateway = ParseAddress(words[5]);
+    if (!serial || *serial > 0xFFFFF) {
+        error = "serial must be at most five hex digits";
+    } else if (!dhcp || *dhcp < 0 || *dhcp > 9) {
+        error = "DHCP must be one digit";
+    } else if (!address || !mask || !gateway) {
+        error = "addresses must be dotted quads";
+    }
+    if (!error.empty()) return std::nullopt;
+
+    SimulatedUnit unit;
+    unit.serial = *serial;
+    unit.dhcp = *dhcp;
+    unit.address = *address;
+    unit.netMask = *mask;
+    unit.gateway = *gateway;
+    unit.chipName = std::string(words[6]);
+    for (size_t i = 7; i < words.size(); ++i) {
+        if (words[i] == "ignore-set") {
+            unit.ignoresSetConfig = true;
+        } else if (words[i].substr(0, 5) == "link=" && words[i].size() > 5) {
+            unit.link = std::string(words[i].substr(5));
+        } else if (!ParseOption(words[i], unit.delayMs, &unit.jitterMs, &unit.answersTwice)) {
+            error = "unknown unit option '" + std::string(words[i]) + "'";
+            return std::nullopt;
+        }
+    }
+    return unit;
+}
+
+// "raw [delay=MS] TEXT": the text is everything after the single blank that follows "raw" (or its
+// option), so blanks inside and at the end of it are kept.
+std::optional<ExtraDatagram> ParseRawEntry(std::string_view line, std::string& error) {
+    ExtraDatagram extra;
+    std::string_view rest = line.substr(line.find("raw") + 3);
+    if (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    if (rest.substr(0, 6) == "delay=") {
+        size_t blank = rest.find(' ');
+        if (!ParseOption(rest.substr(0, blank), extra.delayMs, nullptr, nullptr)) {
+            error = "bad delay";
+            return std::nullopt;
+        }
+        rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+    }
+    extra.bytes = std::string(rest);
+    return extra;
+}
+
+// "oversize SIZE [delay=MS]" or "empty [delay=MS]", already split into words.
+std::optional<ExtraDatagram> ParseSizedEntry(const std::vector<std::string_view>& words, std::string& error) {
+    ExtraDatagram extra;
+    size_t first = 1;
+    if (words[0] == "oversize") {
+        auto size = words.size() > 1 ? ParseNumber<size_t>(words[1]) : std::nullopt;
+        if (!size || *size > 65000) {
+            error = "oversize needs a SIZE of at most 65000";
+            return std::nullopt;
+        }
+        extra.bytes.assign(*size, 'X');
+        first = 2;
+    }
+    for (size_t i = first; i < words.size(); ++i) {
+        if (!ParseOption(words[i], extra.delayMs, nullptr, nullptr)) {
+            error = "unknown option '" + std::string(words[i]) + "'";
+            return std::nullopt;
+        }
+    }
+    return extra;
+}
+
+// Adds the entry of one line to the table; false with error set when the line is wrong.
+bool ParseEntry(std::string_view line, UnitTable& table, std::string& error) {
+    const std::vector<std::string_view> words = SplitBlanks(line);
+    if (words.empty() || words[0].front() == '#') return true;
+    const std::string_view kind = words[0];
+    if (kind == "unit") {
+        const std::optional<SimulatedUnit> unit = ParseUnitEntry(words, error);
+        if (unit) table.units.push_back(*unit);
+        return unit.has_value();
+    }
+    std::optional<ExtraDatagram> extra;
+    if (kind == "raw") {
+        extra = ParseRawEntry(line, error);
+    } else if (kind == "oversize" || kind == "empty") {
+        extra = ParseSizedEntry(words, error);
+    } else {
+        error = "unknown entry '" + std::string(kind) + "'";
+    }
+    if (extra) table.extras.push_back(*extra);
+    return extra.has_value();
+}
+
+}  // namespace
+
 std::optional<UnitTable> ParseUnitTable(std::string_view text, std::string& error) {
     UnitTable table;
-    int lineNumber = 0;
-    while (!text.empty()) {
-        size_t newline = text.find('\n');
+    for (int lineNumber = 1; !text.empty(); ++lineNumber) {
+        const size_t newline = text.find('\n');
         std::string_view line = text.substr(0, newline);
         text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
-        ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        auto fail = [&](const std::string& why) {
+        std::string why;
+        if (!ParseEntry(line, table, why)) {
             error = "line " + std::to_string(lineNumber) + ": " + why;
             return std::nullopt;
-        };
-
-        std::vector<std::string_view> words = SplitBlanks(line);
-        if (words.empty() || words[0].front() == '#') continue;
-        std::string_view kind = words[0];
-
-        if (kind == "unit") {
-            if (words.size() < 7) return fail("a unit needs SERIAL DHCP ADDRESS MASK GATEWAY CHIP");
-            SimulatedUnit unit;
-            auto serial = ParseNumber<uint32_t>(words[1], 16);
-            auto dhcp = ParseNumber<int>(words[2]);
-            auto address = ParseAddress(words[3]);
-            auto mask = ParseAddress(words[4]);
-            auto gateway = ParseAddress(words[5]);
-            if (!serial || *serial > 0xFFFFF) return fail("serial must be at most five hex digits");
-            if (!dhcp || *dhcp < 0 || *dhcp > 9) return fail("DHCP must be one digit");
-            if (!address || !mask || !gateway) return fail("addresses must be dotted quads");
-            unit.serial = *serial;
-            unit.dhcp = *dhcp;
-            unit.address = *address;
-            unit.netMask = *mask;
-            unit.gateway = *gateway;
-            unit.chipName = std::string(words[6]);
-            for (size_t i = 7; i < words.size(); ++i) {
-                if (words[i] == "ignore-set") {
-                    unit.ignoresSetConfig = true;
-                    continue;
-                }
-                if (words[i].substr(0, 5) == "link=" && words[i].size() > 5) {
-                    unit.link = std::string(words[i].substr(5));
-                    continue;
-                }
-                if (!ParseOption(words[i], unit.delayMs, &unit.jitterMs, &unit.answersTwice))
-                    return fail("unknown unit option '" + std::string(words[i]) + "'");
-            }
-            table.units.push_back(unit);
-        } else if (kind == "raw") {
-            // The text is everything after the single blank that follows "raw" (or its option),
-            // so blanks inside and at the end of it are kept.
-            ExtraDatagram extra;
-            std::string_view rest = line.substr(line.find("raw") + 3);
-            if (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-            if (rest.substr(0, 6) == "delay=") {
-                size_t blank = rest.find(' ');
-                if (!ParseOption(rest.substr(0, blank), extra.delayMs, nullptr, nullptr))
-                    return fail("bad delay");
-                rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
-            }
-            extra.bytes = std::string(rest);
-            table.extras.push_back(extra);
-        } else if (kind == "oversize" || kind == "empty") {
-            ExtraDatagram extra;
-            size_t first = 1;
-            if (kind == "oversize") {
-                auto size = words.size() > 1 ? ParseNumber<size_t>(words[1]) : std::nullopt;
-                if (!size || *size > 65000) return fail("oversize needs a SIZE of at most 65000");
-                extra.bytes.assign(*size, 'X');
-                first = 2;
-            }
-            for (size_t i = first; i < words.size(); ++i) {
-                if (!ParseOption(words[i], extra.delayMs, nullptr, nullptr))
-                    return fail("unknown option '" + std::string(words[i]) + "'");
-            }
-            table.extras.push_back(extra);
-        } else {
-            return fail("unknown entry '" + std::string(kind) + "'");
         }
     }
     return table;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "addressing.h"
 #include "configuration.h"
 #include "dialog_runner.h"
 #include "dialog_units.h"
@@ -61,67 +62,62 @@ void GrowToText(QWidget* control, int rightLimit) {
     control->setGeometry(slot);
 }
 
+// A control of the template: its object name, by which tests find it, and its place.
+template <typename Control, typename... Arguments>
+Control* AddControl(QWidget* parent, const char* objectName, const QRect& geometry, Arguments&&... arguments) {
+    auto* control = new Control(std::forward<Arguments>(arguments)..., parent);
+    control->setObjectName(QString::fromLatin1(objectName));
+    control->setGeometry(geometry);
+    return control;
+}
+
 }  // namespace
 
 CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent)
     : QDialog(parent, kFixedDialogFlags), m_record(record), m_library(library) {
     setFont(DialogFont());
     const DialogUnits du(font());
+    const FieldLabels labels = CreateControls(du);
+    NameFields(labels);
+    connect(m_btnSave, &QPushButton::clicked, this, &CDeviceConfigDlg::OnOK);
+    connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_radioOff, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
+    connect(m_radioOn, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
+    setFixedSize(du.Size(256, 109));
+    setWindowTitle(QStringLiteral("Device Configuration"));
+}
 
+CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits& du) {
     // Widgets are created in the template's tab order.
-    m_btnSave = new QPushButton(QStringLiteral("&Save"), this);
-    m_btnSave->setObjectName(QStringLiteral("saveButton"));
+    m_btnSave = AddControl<QPushButton>(this, "saveButton", du.Rect(202, 4, 50, 14), QStringLiteral("&Save"));
     m_btnSave->setDefault(true);
-    m_btnSave->setGeometry(du.Rect(202, 4, 50, 14));
+    m_btnCancel = AddControl<QPushButton>(this, "cancelButton", du.Rect(202, 20, 50, 14), QStringLiteral("Cancel"));
 
-    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    m_btnCancel->setObjectName(QStringLiteral("cancelButton"));
-    m_btnCancel->setGeometry(du.Rect(202, 20, 50, 14));
+    FieldLabels labels;
+    labels.chipName = AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));
+    labels.serial = AddRightAlignedLabel(this, "Serial Number:", du.Rect(4, 12, 47, 10));
+    labels.dhcp = AddRightAlignedLabel(this, "DHCP:", du.Rect(8, 44, 43, 8));
+    labels.address = AddRightAlignedLabel(this, "IP Address:", du.Rect(8, 60, 43, 8));
+    labels.netMask = AddRightAlignedLabel(this, "Net mask:", du.Rect(4, 76, 47, 8));
+    labels.gateway = AddRightAlignedLabel(this, "Gateway:", du.Rect(8, 92, 43, 8));
+    FitRightAlignedLabels(
+        du, {labels.chipName, labels.serial, labels.dhcp, labels.address, labels.netMask, labels.gateway});
 
-    QLabel* chipNameLabel = AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));
-    QLabel* serialLabel = AddRightAlignedLabel(this, "Serial Number:", du.Rect(4, 12, 47, 10));
-    QLabel* dhcpLabel = AddRightAlignedLabel(this, "DHCP:", du.Rect(8, 44, 43, 8));
-    QLabel* addressLabel = AddRightAlignedLabel(this, "IP Address:", du.Rect(8, 60, 43, 8));
-    QLabel* netMaskLabel = AddRightAlignedLabel(this, "Net mask:", du.Rect(4, 76, 47, 8));
-    QLabel* gatewayLabel = AddRightAlignedLabel(this, "Gateway:", du.Rect(8, 92, 43, 8));
-    FitRightAlignedLabels(du, {chipNameLabel, serialLabel, dhcpLabel, addressLabel, netMaskLabel, gatewayLabel});
-
-    m_editSerial = new QLineEdit(this);
-    m_editSerial->setObjectName(QStringLiteral("serialEdit"));
+    m_editSerial = AddControl<QLineEdit>(this, "serialEdit", du.Rect(60, 10, 32, 12));
+    m_editChipName = AddControl<QLineEdit>(this, "chipNameEdit", du.Rect(60, 26, 84, 12));
     m_editSerial->setReadOnly(true);
-    m_editSerial->setGeometry(du.Rect(60, 10, 32, 12));
-
-    m_editChipName = new QLineEdit(this);
-    m_editChipName->setObjectName(QStringLiteral("chipNameEdit"));
     m_editChipName->setReadOnly(true);
     m_editChipName->setMaxLength(kChipNameLimit);
-    m_editChipName->setGeometry(du.Rect(60, 26, 84, 12));
-
-    m_ipAddress = new Ipv4AddressEdit(this);
-    m_ipAddress->setObjectName(QStringLiteral("ipAddress"));
-    m_ipAddress->setGeometry(du.Rect(60, 58, 112, 12));
-
-    m_ipNetMask = new Ipv4AddressEdit(this);
-    m_ipNetMask->setObjectName(QStringLiteral("ipNetMask"));
-    m_ipNetMask->setGeometry(du.Rect(60, 74, 112, 12));
-
-    m_ipGateway = new Ipv4AddressEdit(this);
-    m_ipGateway->setObjectName(QStringLiteral("ipGateway"));
-    m_ipGateway->setGeometry(du.Rect(60, 91, 112, 12));
-
-    m_radioOff = new QRadioButton(QStringLiteral("Off"), this);
-    m_radioOff->setObjectName(QStringLiteral("dhcpOff"));
-    m_radioOff->setGeometry(du.Rect(60, 43, 24, 12));
-
-    m_radioOn = new QRadioButton(QStringLiteral("On"), this);
-    m_radioOn->setObjectName(QStringLiteral("dhcpOn"));
-    m_radioOn->setGeometry(du.Rect(89, 43, 27, 12));
-
+    m_ipAddress = AddControl<Ipv4AddressEdit>(this, "ipAddress", du.Rect(60, 58, 112, 12));
+    m_ipNetMask = AddControl<Ipv4AddressEdit>(this, "ipNetMask", du.Rect(60, 74, 112, 12));
+    m_ipGateway = AddControl<Ipv4AddressEdit>(this, "ipGateway", du.Rect(60, 91, 112, 12));
+    m_radioOff = AddControl<QRadioButton>(this, "dhcpOff", du.Rect(60, 43, 24, 12), QStringLiteral("Off"));
+    m_radioOn = AddControl<QRadioButton>(this, "dhcpOn", du.Rect(89, 43, 27, 12), QStringLiteral("On"));
     // Exactly Off and On: choosing one clears the other. The group's ids are the core's DHCP
-    // choices, and its -1 for no button checked is kDhcpNeither, so DhcpChoice reads it as is.
+    // choices, and its -1 for no button checked is DhcpChoice::Neither, so DhcpChoice reads it as is.
     m_groupDhcp = new QButtonGroup(this);
-    m_groupDhcp->addButton(m_radioOff, quorrel::kDhcpOff);
-    m_groupDhcp->addButton(m_radioOn, quorrel::kDhcpOn);
+    m_groupDhcp->addButton(m_radioOff, static_cast<int>(quorrel::DhcpChoice::Off));
+    m_groupDhcp->addButton(m_radioOn, static_cast<int>(quorrel::DhcpChoice::On));
 
     auto* hexLabel = new QLabel(QStringLiteral("(hex)"), this);
     hexLabel->setGeometry(du.Rect(94, 11, 26, 10));
@@ -129,26 +125,21 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
     GrowToText(m_radioOff, m_radioOn->x() - du.X(kGapUnits));
     GrowToText(m_radioOn, m_btnSave->x() - du.X(kGapUnits));
     GrowToText(hexLabel, m_btnSave->x() - du.X(kGapUnits));
+    return labels;
+}
 
+void CDeviceConfigDlg::NameFields(const FieldLabels& labels) {
     // Each label names its field for assistive technology; an address field and its boxes take
     // the label's words without the colon.
-    serialLabel->setBuddy(m_editSerial);
-    chipNameLabel->setBuddy(m_editChipName);
-    dhcpLabel->setBuddy(m_radioOff);
+    labels.serial->setBuddy(m_editSerial);
+    labels.chipName->setBuddy(m_editChipName);
+    labels.dhcp->setBuddy(m_radioOff);
     const std::pair<QLabel*, Ipv4AddressEdit*> addressFields[] = {
-        {addressLabel, m_ipAddress}, {netMaskLabel, m_ipNetMask}, {gatewayLabel, m_ipGateway}};
+        {labels.address, m_ipAddress}, {labels.netMask, m_ipNetMask}, {labels.gateway, m_ipGateway}};
     for (const auto& [label, field] : addressFields) {
         label->setBuddy(field);
         field->SetAccessibleLabel(label->text().chopped(1));
     }
-
-    connect(m_btnSave, &QPushButton::clicked, this, &CDeviceConfigDlg::OnOK);
-    connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_radioOff, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
-    connect(m_radioOn, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
-
-    setFixedSize(du.Size(256, 109));
-    setWindowTitle(QStringLiteral("Device Configuration"));
 }
 
 int CDeviceConfigDlg::DoModal() {
@@ -176,7 +167,7 @@ void CDeviceConfigDlg::LoadFromRecord() {
 }
 
 void CDeviceConfigDlg::UpdateAddressControls() {
-    const bool staticAddressing = DhcpChoice() == quorrel::kDhcpOff;
+    const bool staticAddressing = DhcpChoice() == quorrel::DhcpChoice::Off;
     m_ipAddress->setEnabled(staticAddressing);
     m_ipNetMask->setEnabled(staticAddressing);
     m_ipGateway->setEnabled(staticAddressing);
@@ -188,7 +179,7 @@ void CDeviceConfigDlg::OnOK() {
 }
 
 void CDeviceConfigDlg::SendConfiguration() {
-    m_record = quorrel::ApplyAddressingChoice(
+    m_record = quorrel::RecordWithAddressing(
         m_record, {DhcpChoice(), m_ipAddress->Value(), m_ipNetMask->Value(), m_ipGateway->Value()});
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
     std::optional<WaitCursor> waitCursor;
@@ -201,6 +192,8 @@ void CDeviceConfigDlg::SendConfiguration() {
     }
 }
 
-int CDeviceConfigDlg::DhcpChoice() const { return m_groupDhcp->checkedId(); }
+quorrel::DhcpChoice CDeviceConfigDlg::DhcpChoice() const {
+    return static_cast<quorrel::DhcpChoice>(m_groupDhcp->checkedId());
+}
 
 }  // namespace parbex

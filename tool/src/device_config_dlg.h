@@ -6,9 +6,11 @@
 #include <QDialog>
 #include <QString>
 
+#include "addressing.h"
 #include "varl.h"
 
 class QButtonGroup;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -19,6 +21,7 @@ class LibraryExports;
 
 namespace parbex {
 
+class DialogUnits;
 class Ipv4AddressEdit;
 
 class CDeviceConfigDlg : public QDialog {
@@ -47,8 +50,20 @@ protected:
     void OnOK();
 
 private:
-    // 0 Off, 1 On, -1 neither chosen.
-    int DhcpChoice() const;
+    // The labels before the fields, which name them.
+    struct FieldLabels {
+        QLabel* chipName;
+        QLabel* serial;
+        QLabel* dhcp;
+        QLabel* address;
+        QLabel* netMask;
+        QLabel* gateway;
+    };
+    // The constructor's steps.
+    FieldLabels CreateControls(const DialogUnits& du);
+    void NameFields(const FieldLabels& labels);
+
+    quorrel::DhcpChoice DhcpChoice() const;
 
     DeviceRecord m_record;
     const quorrel::LibraryExports& m_library;

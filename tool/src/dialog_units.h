@@ -23,17 +23,14 @@ class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
 
-    // Average width of "A".."Z" and "a".."z" (the advance of all 52, divided by 52 and rounded)
-    // and the font's height, in pixels.
-    int BaseWidth() const { return m_nBaseWidth; }
-    int BaseHeight() const { return m_nBaseHeight; }
-
     int X(int units) const;
     int Y(int units) const;
     QRect Rect(int x, int y, int width, int height) const;
     QSize Size(int width, int height) const;
 
 private:
+    // Average width of "A".."Z" and "a".."z" (the advance of all 52, divided by 52 and rounded)
+    // and the font's height, in pixels.
     int m_nBaseWidth;
     int m_nBaseHeight;
 };

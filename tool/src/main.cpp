@@ -70,5 +70,7 @@ int main(int argc, char** argv) {
         return kUsageExitStatus;
     }
     parbex::CParbexApp parbexApp;
-    return parbexApp.InitInstance();
+    parbexApp.InitInstance();
+    // The ordinary exit, whichever way the main window closed.
+    return 0;
 }

@@ -56,7 +56,7 @@ void ShowInfo(const std::string& text) { Show(text, MessageIcon::Information); }
 void ShowPlain(const std::string& text) { Show(text, MessageIcon::None); }
 
 void ShowCallFailure(const quorrel::CallFailure& failure) {
-    if (failure.lastErrorExportMissing) ShowPlain(quorrel::texts::kNoLastErrorExport);
+    if (failure.kind == quorrel::FailureKind::ErrorExportMissing) ShowPlain(quorrel::texts::kNoLastErrorExport);
     ShowFailure(failure.text);
 }
 

@@ -35,8 +35,8 @@ void ShowFailure(const std::string& text);
 void ShowInfo(const std::string& text);
 void ShowPlain(const std::string& text);
 
-// A failed library command: when the library's own text could not be fetched, a plain box says
-// so first; then the failure box.
+// A failed library command, in the failure box whatever its kind; when the library lacks its error
+// export, a plain box says so first and the failure box is empty.
 void ShowCallFailure(const quorrel::CallFailure& failure);
 
 }  // namespace parbex

@@ -6,10 +6,9 @@
 namespace parbex {
 
 // Linux sockets need no start-up, so the program goes straight to its main window.
-int CParbexApp::InitInstance() {
+void CParbexApp::InitInstance() {
     CParbexDlg mainWindow(m_library);
     CurrentDialogRunner().RunModal(mainWindow);
-    return 0;
 }
 
 }  // namespace parbex

@@ -8,9 +8,8 @@ namespace parbex {
 
 class CParbexApp {
 public:
-    // Runs the main window modally until it closes by whatever button. Returns the process's
-    // exit status: 0, the ordinary exit, whichever way the window closed.
-    int InitInstance();
+    // Runs the main window modally until it closes, by whatever button.
+    void InitInstance();
 
 private:
     // Always the fixed library location; loaded by the first Discover and kept until the end.

@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,6 +39,10 @@
 namespace parbex {
 namespace {
 
+// The window asks with room for four units first, as it always has: most small sites have no
+// more. When more answer it asks again with room for all of them.
+constexpr std::uint32_t kFirstDiscoveryCapacity = 4;
+
 QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName, const QRect& geometry) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(objectName));
@@ -58,27 +61,19 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
       m_hIcon(ParbexIcon()) {
     setFont(DialogFont());
     const DialogUnits du(font());
+    QGroupBox* frame = CreateControls(du);
+    CreateActions();
+    ConnectCommands();
+    AnchorToEdges(du, frame);
+    setWindowTitle(QStringLiteral("Quorrel Config Tool"));
+    setWindowIcon(m_hIcon);
+    UpdateCommandButtons();
+}
 
+QGroupBox* CParbexDlg::CreateControls(const DialogUnits& du) {
     // Widgets are created in the template's tab order.
     m_btnClose = AddButton(this, "&Close", "closeButton", du.Rect(264, 8, 50, 14));
-
-    m_treeDevices = new QTreeWidget(this);
-    m_treeDevices->setObjectName(QStringLiteral("deviceTree"));
-    m_treeDevices->setGeometry(du.Rect(8, 24, 160, 155));
-    m_treeDevices->setHeaderHidden(true);
-    m_treeDevices->setColumnCount(1);
-    m_treeDevices->setRootIsDecorated(true);
-    m_treeDevices->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_treeDevices->setDragEnabled(false);
-    m_treeDevices->setDragDropMode(QAbstractItemView::NoDragDrop);
-    m_treeDevices->setUniformRowHeights(true);
-    auto* linesStyle = new TreeLinesStyle;
-    linesStyle->setParent(m_treeDevices);
-    m_treeDevices->setStyle(linesStyle);
-    // The tree's own sorting would order the children too; device items alone are inserted in
-    // order of their text.
-    m_treeDevices->setSortingEnabled(false);
-
+    m_treeDevices = CreateDeviceTree(du.Rect(8, 24, 160, 155));
     m_btnDiscover = AddButton(this, "&Discover", "discoverButton", du.Rect(176, 24, 52, 14));
     m_btnConfigure = AddButton(this, "&Configure...", "configureButton", du.Rect(176, 48, 52, 14));
 
@@ -91,7 +86,30 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     frame->lower();
 
     m_btnUpload = AddButton(this, "&Upload File...", "uploadButton", du.Rect(176, 64, 52, 14));
+    return frame;
+}
 
+QTreeWidget* CParbexDlg::CreateDeviceTree(const QRect& geometry) {
+    auto* tree = new QTreeWidget(this);
+    tree->setObjectName(QStringLiteral("deviceTree"));
+    tree->setGeometry(geometry);
+    tree->setHeaderHidden(true);
+    tree->setColumnCount(1);
+    tree->setRootIsDecorated(true);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setDragEnabled(false);
+    tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+    tree->setUniformRowHeights(true);
+    auto* linesStyle = new TreeLinesStyle;
+    linesStyle->setParent(tree);
+    tree->setStyle(linesStyle);
+    // The tree's own sorting would order the children too; device items alone are inserted in
+    // order of their text.
+    tree->setSortingEnabled(false);
+    return tree;
+}
+
+void CParbexDlg::CreateActions() {
     // Linux window managers have no system menu to extend: About sits in the window's context
     // menu and on F1.
     m_actionAbout = new QAction(QString::fromLatin1(kAboutItemText), this);
@@ -112,7 +130,9 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     m_actionOpenInBrowser->setObjectName(QStringLiteral("openInBrowserAction"));
     m_treeDevices->installEventFilter(this);
     m_treeDevices->viewport()->installEventFilter(this);
+}
 
+void CParbexDlg::ConnectCommands() {
     connect(m_btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_btnDiscover, &QPushButton::clicked, this, &CParbexDlg::OnDiscover);
     connect(m_btnConfigure, &QPushButton::clicked, this, &CParbexDlg::OnConfigure);
@@ -121,7 +141,9 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     connect(m_actionAbout, &QAction::triggered, this, &CParbexDlg::OnAbout);
     connect(m_actionCopyAddress, &QAction::triggered, this, &CParbexDlg::OnCopyAddress);
     connect(m_actionOpenInBrowser, &QAction::triggered, this, &CParbexDlg::OnOpenInWebBrowser);
+}
 
+void CParbexDlg::AnchorToEdges(const DialogUnits& du, QGroupBox* frame) {
     // At its first size the window shows the template as drawn. It grows, never below that size:
     // the tree and its frame with it, the buttons keeping their distance to the right edge.
     const QSize firstSize = du.Size(320, 189);
@@ -135,10 +157,6 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     setMinimumSize(firstSize);
     resize(firstSize);
     restoreGeometry(QSettings().value(QString::fromLatin1(kGeometryKey)).toByteArray());
-
-    setWindowTitle(QStringLiteral("Quorrel Config Tool"));
-    setWindowIcon(m_hIcon);
-    UpdateCommandButtons();
 }
 
 CParbexDlg::~CParbexDlg() = default;
@@ -204,8 +222,9 @@ void CParbexDlg::OnDiscover() {
     // The wait cursor covers the first call, and its failure box; the second call, when more
     // units answer than the first array holds, runs without it.
     std::optional<WaitCursor> waitCursor;
-    quorrel::Discovery found = quorrel::DiscoverAllUnits(
-        m_library, quorrel::kDiscoveryTimeoutMs, {[&] { waitCursor.emplace(); }, [&] { waitCursor.reset(); }});
+    quorrel::Discovery found =
+        quorrel::DiscoverAllUnits(m_library, kFirstDiscoveryCapacity, quorrel::kDiscoveryTimeoutMs,
+                                  {[&] { waitCursor.emplace(); }, [&] { waitCursor.reset(); }});
     if (found.failure) {
         ShowCallFailure(*found.failure);
         return;
@@ -253,13 +272,12 @@ void CParbexDlg::OnUploadFile() {
         return;
     }
     // Held whole, in the file system's own encoding: no length limit, nothing cut.
-    const QByteArray localPathBytes = QFile::encodeName(localPath);
-    const QByteArray remoteNameBytes = QFile::encodeName(QFileInfo(localPath).fileName());
+    const std::string localPathBytes = QFile::encodeName(localPath).toStdString();
 
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
     std::optional<WaitCursor> waitCursor;
     const std::optional<quorrel::CallFailure> failure =
-        quorrel::UploadFile(m_library, address, localPathBytes.toStdString(), remoteNameBytes.toStdString(),
+        quorrel::UploadFile(m_library, address, localPathBytes, quorrel::DefaultRemoteName(localPathBytes),
                             [&] { waitCursor.emplace(); });
     if (failure) {
         ShowCallFailure(*failure);
@@ -314,7 +332,7 @@ void CParbexDlg::OnOpenInWebBrowser() {
     if (index < 0) {
         return;
     }
-    const std::string url = "http://" + quorrel::FormatAddress(m_devices[static_cast<std::size_t>(index)].address) + "/";
+    const std::string url = quorrel::WebAddress(m_devices[static_cast<std::size_t>(index)]);
     if (!CurrentWebBrowser().Open(QUrl(QString::fromLatin1(url)))) {
         ShowFailure("Could not open " + url + " in a web browser.");
     }

@@ -11,6 +11,7 @@
 #include "varl.h"
 
 class QAction;
+class QGroupBox;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -21,6 +22,7 @@ class LibraryBinding;
 
 namespace parbex {
 
+class DialogUnits;
 class EdgeAnchors;
 
 class CParbexDlg : public QDialog {
@@ -59,6 +61,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The constructor's steps. CreateControls returns the frame around the tree and the commands.
+    QGroupBox* CreateControls(const DialogUnits& du);
+    QTreeWidget* CreateDeviceTree(const QRect& geometry);
+    void CreateActions();
+    void ConnectCommands();
+    void AnchorToEdges(const DialogUnits& du, QGroupBox* frame);
+
     QTreeWidgetItem* SelectedItem() const;
     // The index of the record of the unit the selected item belongs to, or -1 when nothing is
     // selected or the item's kind does not allow the command.

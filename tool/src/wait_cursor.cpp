@@ -7,13 +7,6 @@ namespace parbex {
 
 WaitCursor::WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
 
-WaitCursor::~WaitCursor() { Restore(); }
-
-void WaitCursor::Restore() {
-    if (m_bShown) {
-        QApplication::restoreOverrideCursor();
-        m_bShown = false;
-    }
-}
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
 
 }  // namespace parbex

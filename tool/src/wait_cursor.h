@@ -1,4 +1,5 @@
-// The wait cursor shown while a library call blocks the user-interface thread.
+// The wait cursor shown while a library call blocks the user-interface thread, for as long as it
+// lives.
 #pragma once
 
 namespace parbex {
@@ -9,12 +10,6 @@ public:
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
-
-    // Ends the wait cursor before the end of the scope; later calls do nothing.
-    void Restore();
-
-private:
-    bool m_bShown = true;
 };
 
 }  // namespace parbex

@@ -40,6 +40,15 @@ public:
         return calls;
     }
 
+    // One field of each call of an export, in order: CalledWith("VARL_Admin_Discover",
+    // &fake_varl::RecordedCall::capacity).
+    template <typename Field>
+    std::vector<Field> CalledWith(const std::string& exportName, Field fake_varl::RecordedCall::*field) const {
+        std::vector<Field> values;
+        for (const auto& call : CallsOf(exportName)) values.push_back(call.*field);
+        return values;
+    }
+
     const char* path;
 
 private:

@@ -16,6 +16,30 @@ constexpr std::size_t kCoreErrorBufferSize = 500;
 
 fake_varl::State g_state;
 
+[[maybe_unused]] fake_varl::DiscoverAnswer SiteAnswer() {
+    fake_varl::DiscoverAnswer answer;
+    for (const fake_varl::SiteUnit& unit : g_state.site) {
+        if (!unit.configured || unit.answersAfterConfiguration) answer.records.push_back(unit.record);
+    }
+    answer.count = static_cast<std::uint32_t>(answer.records.size());
+    return answer;
+}
+
+// What a unit does with a set-configuration message: DHCP on (any mode but 0) keeps its
+// addresses, static takes the three.
+[[maybe_unused]] void ConfigureSite(const DeviceRecord& sent) {
+    for (fake_varl::SiteUnit& unit : g_state.site) {
+        if (unit.record.serial != sent.serial) continue;
+        unit.configured = true;
+        if (!unit.takesConfiguration) continue;
+        unit.record.dhcpMode = sent.dhcpMode == 0 ? 0 : 1;
+        if (sent.dhcpMode != 0) continue;
+        unit.record.address = sent.address;
+        unit.record.netMask = sent.netMask;
+        unit.record.gateway = sent.gateway;
+    }
+}
+
 fake_varl::RecordedCall& Record(const char* exportName) {
     if (g_state.onCall) {
         g_state.onCall(exportName);
@@ -36,7 +60,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* rec
     call.timeoutMs = timeoutMs;
     call.recordsNull = records == nullptr;
 
-    fake_varl::DiscoverAnswer answer;
+    fake_varl::DiscoverAnswer answer = SiteAnswer();
     if (!g_state.discoverAnswers.empty()) {
         answer = g_state.discoverAnswers.front();
         g_state.discoverAnswers.pop_front();
@@ -58,6 +82,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRec
     fake_varl::RecordedCall& call = Record("VARL_Admin_SetConfig");
     call.firstArgument = ignored;
     call.record = *record;
+    if (g_state.setConfigResult != 0) ConfigureSite(*record);
     return g_state.setConfigResult;
 }
 #endif
@@ -71,7 +96,10 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* lo
     call.ignoredText = ignored;
     call.remoteName = remoteName;
     call.ignoredNumber = ignored2;
-    return g_state.uploadResult;
+    const auto failure = g_state.uploadFailures.find(address);
+    if (failure == g_state.uploadFailures.end()) return g_state.uploadResult;
+    g_state.errorText = failure->second;
+    return 0;
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,16 @@ struct DiscoverAnswer {
 inline DiscoverAnswer Answer(const std::vector<DeviceRecord>& units) {
     return {1, static_cast<std::uint32_t>(units.size()), units};
 }
+
+// A unit of the site the fake plays when no discovery answer is scripted.
+struct SiteUnit {
+    DeviceRecord record{};
+    // Takes the addressing of a set-configuration message naming it, as a unit does at once.
+    bool takesConfiguration = true;
+    // Answers discoveries after it was sent a configuration: a unit that goes away does not.
+    bool answersAfterConfiguration = true;
+    bool configured = false;
+};
 
 struct RecordedCall {
     std::string exportName;
@@ -41,10 +52,15 @@ struct RecordedCall {
 };
 
 struct State {
-    // One answer per discovery call, in order; a call with none left finds no unit.
+    // One answer per discovery call, in order; a call with none left answers with the site.
     std::deque<DiscoverAnswer> discoverAnswers;
+    // The units that answer once the scripted answers are used up, and take the set-configuration
+    // messages that name them.
+    std::vector<SiteUnit> site;
     VarlBool setConfigResult = 1;
     VarlBool uploadResult = 1;
+    // An upload to one of these addresses fails with its text, whatever uploadResult says.
+    std::map<std::uint32_t, std::string> uploadFailures;
     // What VARL_Error_LastErr hands out next; it empties the text, as the real library does.
     std::string errorText;
     std::vector<RecordedCall> calls;

@@ -6,7 +6,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "addressing.h"
@@ -14,11 +13,13 @@
 #include "library_exports.h"
 #include "varl.h"
 
-namespace quorrel::cli {
+namespace quorrel {
 
-// A unit that may take a while to change its addressing gets this many discoveries, each with the
-// full time-out.
-inline constexpr int kConfirmationDiscoveries = 3;
+// A unit that takes a while to change its addressing is waited for three time-outs in all, in
+// rounds of a quarter time-out each: units that take their values at once are confirmed after the
+// first quarter.
+inline constexpr std::uint32_t kConfirmationTimeOuts = 3;
+inline constexpr std::uint32_t kConfirmationRoundsPerTimeOut = 4;
 
 struct SentConfiguration {
     std::uint32_t serial = 0;
@@ -33,16 +34,11 @@ struct Confirmation {
     std::optional<CallFailure> failure;
 };
 
-// Discovers every unit, for all sent configurations at once, until each unit reports what it was
-// sent or the discoveries run out.
+// Discovers every unit in short rounds, for all sent configurations at once, and ends after the
+// first round in which every unit sent to reports what it was sent; gives up when the rounds'
+// time-outs add up to kConfirmationTimeOuts of timeoutMs. Each round asks with room for
+// firstCapacity records, as DiscoverAllUnits does.
 Confirmation ConfirmConfigurations(const LibraryExports& library, const std::vector<SentConfiguration>& sent,
-                                   std::uint32_t timeoutMs, int discoveries = kConfirmationDiscoveries);
+                                   std::uint32_t firstCapacity, std::uint32_t timeoutMs);
 
-// "not confirmed: asked for WANTED, the unit reports NOW" for a serial the confirmation did not
-// confirm, or "..., the unit no longer answers".
-std::string NotConfirmedText(std::uint32_t serial, const Addressing& wanted, const Confirmation& confirmation);
-
-// The unit with the serial among those discovered, or null.
-const DeviceRecord* FindUnit(const std::vector<DeviceRecord>& units, std::uint32_t serial);
-
-}  // namespace quorrel::cli
+}  // namespace quorrel
