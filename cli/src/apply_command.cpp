@@ -12,6 +12,8 @@
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
+#include "library_environment.h"
+#include "targets.h"
 #include "unit_text.h"
 
 namespace quorrel::cli {
@@ -102,6 +104,7 @@ std::optional<CallFailure> SendAll(const LibraryExports& library, std::vector<Pl
             planned.step = Step::NotSent;
             continue;
         }
+        const TargetsDuringCalls targets(ConfigurationTargets(LibraryTargets(), planned.unit->address));
         failure = SendConfiguration(library, RecordWithAddressing(*planned.unit, planned.row->wanted));
         planned.step = failure ? Step::NotSent : Step::Sent;
         if (failure) console.Failure(*failure, At(name, planned.row->line) + FormatSerial(planned.row->serial) + ": ");
@@ -115,6 +118,18 @@ std::vector<SentConfiguration> SentOf(const std::vector<PlannedRow>& plan) {
         if (planned.step == Step::Sent) sent.push_back({planned.row->serial, planned.row->wanted});
     }
     return sent;
+}
+
+// Where targets are in use, the confirming discoveries also look for each unit sent to at the
+// address it reported and at its new one.
+std::optional<std::string> ConfirmationTargetsOf(const std::vector<PlannedRow>& plan) {
+    std::vector<std::uint32_t> addresses;
+    for (const PlannedRow& planned : plan) {
+        if (planned.step != Step::Sent) continue;
+        addresses.push_back(planned.unit->address);
+        addresses.push_back(planned.row->wanted.address);
+    }
+    return ConfirmationTargets(LibraryTargets(), addresses);
 }
 
 std::string Line(const PlannedRow& planned, const Confirmation& confirmation) {
@@ -176,7 +191,10 @@ int RunApply(const LibraryExports& library, const CommonOptions& common, const A
     std::vector<PlannedRow> plan = Plan(file->rows, discovery.units, options.dryRun);
     const std::optional<CallFailure> sendFailure = SendAll(library, plan, name, console);
     const std::vector<SentConfiguration> sent = SentOf(plan);
-    const Confirmation confirmation = ConfirmConfigurations(library, sent, kSiteCapacity, common.timeoutMs);
+    const Confirmation confirmation = [&] {
+        const TargetsDuringCalls targets(ConfirmationTargetsOf(plan));
+        return ConfirmConfigurations(library, sent, kSiteCapacity, common.timeoutMs);
+    }();
     for (const PlannedRow& planned : plan) console.out << Line(planned, confirmation) << '\n';
     if (confirmation.failure) console.Failure(*confirmation.failure, "confirming failed: ");
 

@@ -9,7 +9,9 @@
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
+#include "library_environment.h"
 #include "serial_text.h"
+#include "targets.h"
 #include "unit_formats.h"
 #include "unit_text.h"
 
@@ -45,9 +47,11 @@ std::optional<Request> ReadRequest(const SetOptions& options, const Console& con
 }
 
 // Ends the command once the message is sent: the unit's new line, or what it reports instead.
+// Where targets are in use, the unit is looked for at the address it reported and at its new one.
 int Confirm(const LibraryExports& library, const CommonOptions& common, const Request& request,
-            const Console& console) {
+            const DeviceRecord& unit, const Console& console) {
     const std::string serialText = FormatSerial(request.serial);
+    const TargetsDuringCalls targets(ConfirmationTargets(LibraryTargets(), {unit.address, request.wanted.address}));
     const Confirmation confirmation =
         ConfirmConfigurations(library, {{request.serial, request.wanted}}, kSiteCapacity, common.timeoutMs);
     if (confirmation.confirmed.count(request.serial) != 0) {
@@ -124,7 +128,11 @@ int RunSet(const LibraryExports& library, const CommonOptions& common, const Set
         return kExitFailed;
     }
 
-    const std::optional<CallFailure> failure = SendConfiguration(library, RecordWithAddressing(unit, request->wanted));
+    std::optional<CallFailure> failure;
+    {
+        const TargetsDuringCalls targets(ConfigurationTargets(LibraryTargets(), unit.address));
+        failure = SendConfiguration(library, RecordWithAddressing(unit, request->wanted));
+    }
     if (failure) {
         console.Failure(*failure, serialText + ": ");
         return ExitStatusOf(*failure);
@@ -133,7 +141,7 @@ int RunSet(const LibraryExports& library, const CommonOptions& common, const Set
         console.out << serialText << ": sent " << AddressingText(request->wanted) << " (not confirmed)\n";
         return kExitDone;
     }
-    return Confirm(library, common, *request, console);
+    return Confirm(library, common, *request, unit, console);
 }
 
 }  // namespace quorrel::cli
