@@ -27,8 +27,8 @@ _quorrel() {
     case $command in
         "")       options="--version $common" ;;
         discover) options="--format $common" ;;
-        set)      options="--dhcp --static --mask --gateway --no-verify --force $common" ;;
-        apply)    options="--dry-run --skip-missing $common" ;;
+        set)      options="--dhcp --static --mask --gateway --no-verify --force --allow-duplicate-address $common" ;;
+        apply)    options="--dry-run --skip-missing --allow-duplicate-address $common" ;;
         upload)   options="--all $common" ;;
     esac
     if [[ $cur == -* ]]; then

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "address_checks.h"
 #include "addressing_input.h"
 #include "addressing_text.h"
 #include "configuration.h"
@@ -75,12 +76,15 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
         program, invocation, "set", "Set one unit's addressing and confirm that it took it",
         std::string("Usage: quorrel set SERIAL (--dhcp | --static ADDRESS[/PREFIX] [--mask MASK]\n"
                     "                          [--gateway GATEWAY]) [--no-verify] [--force]\n"
+                    "                  [--allow-duplicate-address]\n"
                     "                  ") +
             kCommonUsage,
         "The unit must answer a discovery first (unless --force). After sending, quorrel discovers again,\n"
         "in rounds of a quarter of the time-out for up to three time-outs, until the unit reports the new\n"
         "values, and prints its new line; a unit that does not take them ends with exit status 1 and what\n"
-        "it reports instead.\n\n"
+        "it reports instead. A static address another unit reports, or one a host on the unit's link\n"
+        "answers for when probed with ARP (which needs CAP_NET_RAW), ends with exit status 2 before\n"
+        "anything is sent.\n\n"
         "Examples:\n"
         "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
         "  quorrel set 1A2B3 --static 192.168.1.20 --mask 255.255.255.0\n"
@@ -100,6 +104,8 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
                                      ->needs(staticOption);
     command->add_flag("--no-verify", options->noVerify, "Send the configuration without confirming it");
     command->add_flag("--force", options->force, "Send even when no unit with the serial answers");
+    command->add_flag("--allow-duplicate-address", options->allowDuplicateAddress,
+                      "Send an address another unit reports or another host answers for");
     command->callback([&invocation, options, typed, staticOption, maskOption, gatewayOption] {
         if (staticOption->count() > 0) options->staticAddress = (*typed)[0];
         if (maskOption->count() > 0) options->mask = (*typed)[1];
@@ -108,8 +114,8 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
     });
 }
 
-int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
-           const Console& console) {
+int RunSet(const LibraryExports& library, const AddressProbe& probe, const CommonOptions& common,
+           const SetOptions& options, const Console& console) {
     const std::optional<Request> request = ReadRequest(options, console);
     if (!request) return kExitWrongInput;
     const std::string serialText = FormatSerial(request->serial);
@@ -126,6 +132,12 @@ int RunSet(const LibraryExports& library, const CommonOptions& common, const Set
     } else if (!options.force) {
         console.Error("no unit with serial " + serialText + " answered; nothing sent (--force sends anyway)");
         return kExitFailed;
+    }
+    if (!options.allowDuplicateAddress &&
+        !NewAddressesAreFree(discovery.units, {{request->serial, unit.address, request->wanted, serialText + ": "}},
+                             {&probe, common.verbose}, console)) {
+        console.Error(kDuplicateRefused);
+        return kExitWrongInput;
     }
 
     std::optional<CallFailure> failure;
