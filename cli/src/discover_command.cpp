@@ -22,7 +22,8 @@ void DefineDiscoverCommand(CLI::App& program, Invocation& invocation) {
         "Examples:\n"
         "  quorrel discover\n"
         "  quorrel discover --format csv > units.csv\n"
-        "  quorrel discover --format json --interface eth1");
+        "  quorrel discover --format json --interface eth1\n"
+        "  quorrel discover --target 10.80.0.0/24          # a site behind a router");
     command->add_option("--format", *format, "table for people (the default); json or csv for scripts")
         ->option_text("table|json|csv")
         ->transform([](std::string value) {
