@@ -120,12 +120,14 @@ std::array<std::uint8_t, kArpLength> ProbeFrame(const Mac& ownMac, std::uint32_t
 // or announcement for it, or a probe of its own for it.
 std::optional<std::string> HolderIn(const std::uint8_t* packet, std::size_t length, std::uint32_t address,
                                     const Mac& ownMac) {
-    if (length < kArpLength || packet[4] != 6 || packet[5] != 4 || packet[7] > kArpReply || packet[6] != 0)
+    static constexpr std::uint8_t kEthernetIpv4[] = {0, 1, 0x08, 0x00, 6, 4};
+    if (length < kArpLength || !std::equal(std::begin(kEthernetIpv4), std::end(kEthernetIpv4), packet)) return std::nullopt;
+    const auto operation = static_cast<std::uint16_t>(packet[6] << 8 | packet[7]);
+    if ((operation != kArpRequest && operation != kArpReply) || std::equal(ownMac.begin(), ownMac.end(), packet + 8))
         return std::nullopt;
-    if (std::equal(ownMac.begin(), ownMac.end(), packet + 8)) return std::nullopt;
     const std::uint32_t sender = GetAddress(packet + 14);
     const std::uint32_t target = GetAddress(packet + 24);
-    const bool probe = packet[7] == kArpRequest && sender == 0 && target == address;
+    const bool probe = operation == kArpRequest && sender == 0 && target == address;
     if (sender != address && !probe) return std::nullopt;
     return MacText(packet + 8);
 }
@@ -195,18 +197,17 @@ std::size_t AddressCount(const std::vector<LinkProbe>& links) {
     return count;
 }
 
-}  // namespace
-
-ProbeReport ArpProbe::Probe(const std::vector<ProbedAddress>& addresses) const {
-    ProbeReport report;
-    const std::vector<Interface> interfaces = EthernetInterfaces();
+// Groups the addresses by the link each is probed on; says which are on no link, and holds those
+// that are this computer's own.
+std::vector<LinkProbe> LinksToProbe(const std::vector<Interface>& interfaces,
+                                    const std::vector<ProbedAddress>& addresses, ProbeReport& report) {
     std::vector<LinkProbe> links;
     for (const ProbedAddress& probed : addresses) {
         const Interface* interface = LinkHolding(interfaces, probed.unitAddress);
         if (interface == nullptr) interface = LinkHolding(interfaces, probed.address);
-        const std::string addressText = FormatAddress(probed.address);
         if (interface == nullptr) {
-            report.notes.push_back("not probing " + addressText + " with ARP: the unit is on no link of this computer");
+            report.notes.push_back("not probing " + FormatAddress(probed.address) +
+                                   " with ARP: the unit is on no link of this computer");
         } else if (IsOwnAddress(*interface, probed.address)) {
             report.holders.push_back({probed.address, MacText(interface->mac.data()), interface->name, true});
         } else {
@@ -216,7 +217,12 @@ ProbeReport ArpProbe::Probe(const std::vector<ProbedAddress>& addresses) const {
             link->addresses.push_back(probed.address);
         }
     }
+    return links;
+}
 
+// Opens every link's socket, or none when the process may not (it lacks CAP_NET_RAW). A link
+// whose socket fails for another reason is said and left out.
+void OpenSockets(std::vector<LinkProbe>& links, ProbeReport& report) {
     for (LinkProbe& link : links) {
         link.socket = OpenArpSocket(*link.interface);
         if (link.socket >= 0) continue;
@@ -226,15 +232,17 @@ ProbeReport ArpProbe::Probe(const std::vector<ProbedAddress>& addresses) const {
         }
         report.warnings.push_back("cannot probe on " + link.interface->name + " with ARP: " + std::strerror(errno));
     }
-    if (report.noCapability) {
-        for (LinkProbe& link : links) {
-            if (link.socket >= 0) close(link.socket);
-        }
-        return report;
+    for (LinkProbe& link : links) {
+        if (report.noCapability && link.socket >= 0) close(link.socket);
     }
-    links.erase(std::remove_if(links.begin(), links.end(), [](const LinkProbe& link) { return link.socket < 0; }),
+    links.erase(std::remove_if(links.begin(), links.end(),
+                               [&report](const LinkProbe& link) { return report.noCapability || link.socket < 0; }),
                 links.end());
+}
 
+// Sends the probes on their schedule and reads what comes back, until every address is held or
+// the time is up.
+void ProbeOnSchedule(const std::vector<LinkProbe>& links, ProbeReport& report) {
     const std::size_t probedCount = AddressCount(links);
     const std::size_t heldBefore = report.holders.size();
     const auto started = Clock::now();
@@ -258,7 +266,16 @@ ProbeReport ArpProbe::Probe(const std::vector<ProbedAddress>& addresses) const {
              static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count()));
         for (const LinkProbe& link : links) ReadAnswers(link, report.holders);
     }
+}
 
+}  // namespace
+
+ProbeReport ArpProbe::Probe(const std::vector<ProbedAddress>& addresses) const {
+    ProbeReport report;
+    const std::vector<Interface> interfaces = EthernetInterfaces();  // the links point into it
+    std::vector<LinkProbe> links = LinksToProbe(interfaces, addresses, report);
+    OpenSockets(links, report);
+    ProbeOnSchedule(links, report);
     for (const LinkProbe& link : links) {
         close(link.socket);
         for (const std::uint32_t address : link.addresses) {

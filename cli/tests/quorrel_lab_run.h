@@ -9,6 +9,16 @@ namespace quorrel::cli::testing {
 
 inline constexpr const char* kDiscoveryRequest = "0 1";
 
+// What discover --format csv lists in a lab of six units.
+inline constexpr const char* kSixUnitsCsv =
+    "serial,dhcp,address,mask,gateway,chip\r\n"
+    "1A2B3,0,10.77.0.10,255.255.0.0,10.77.0.1,QX-100\r\n"
+    "1B3C4,0,10.77.0.11,255.255.0.0,10.77.0.1,QX-200\r\n"
+    "1C4D5,1,10.77.0.12,255.255.0.0,10.77.0.1,QX-100\r\n"
+    "1D5E6,0,10.77.0.13,255.255.0.0,10.77.0.1,QX-200\r\n"
+    "1E6F7,0,10.77.0.14,255.255.0.0,10.77.0.1,QX-100\r\n"
+    "1F808,1,10.77.0.15,255.255.0.0,10.77.0.1,QX-200\r\n";
+
 struct Outcome {
     int status = -1;
     std::string out;

@@ -16,15 +16,6 @@ namespace {
 using namespace quorrel::cli::testing;
 using sim::lab::LoadUnitTable;
 
-constexpr const char* kLabUnitsCsv =
-    "serial,dhcp,address,mask,gateway,chip\r\n"
-    "1A2B3,0,10.77.0.10,255.255.0.0,10.77.0.1,QX-100\r\n"
-    "1B3C4,0,10.77.0.11,255.255.0.0,10.77.0.1,QX-200\r\n"
-    "1C4D5,1,10.77.0.12,255.255.0.0,10.77.0.1,QX-100\r\n"
-    "1D5E6,0,10.77.0.13,255.255.0.0,10.77.0.1,QX-200\r\n"
-    "1E6F7,0,10.77.0.14,255.255.0.0,10.77.0.1,QX-100\r\n"
-    "1F808,1,10.77.0.15,255.255.0.0,10.77.0.1,QX-200\r\n";
-
 constexpr const char* kSiteUnitsCsv =
     "C1D2E,0,10.80.0.10,255.255.255.0,10.80.0.1,QX-100\r\n"
     "C2E3F,0,10.80.0.11,255.255.255.0,10.80.0.1,QX-200\r\n"
@@ -45,12 +36,12 @@ protected:
 TEST_F(QuorrelRoutedSite, BroadcastsFindNoneOfTheSitesUnitsAndARangeTargetFindsThemAll) {
     const Outcome broadcast = RunQuorrel({"discover", "--timeout", "300", "--format", "csv"});
     EXPECT_EQ(broadcast.status, 0);
-    EXPECT_EQ(broadcast.out, kLabUnitsCsv);
+    EXPECT_EQ(broadcast.out, kSixUnitsCsv);
     EXPECT_EQ(broadcast.siteWire, std::vector<std::string>{});
 
     const Outcome targeted = RunQuorrel({"discover", "--timeout", "300", "--format", "csv", "--target", "10.80.0.0/24"});
     EXPECT_EQ(targeted.status, 0) << targeted.err;
-    EXPECT_EQ(targeted.out, kLabUnitsCsv + std::string(kSiteUnitsCsv));
+    EXPECT_EQ(targeted.out, kSixUnitsCsv + std::string(kSiteUnitsCsv));
 }
 
 // Targeting the unit's address alone: the message reaches it there, and confirmation finds it at
