@@ -3,7 +3,7 @@
 
 _quorrel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local common="--timeout --interface --verbose --help"
+    local common="--timeout --interface --target --verbose --help"
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
         case $word in
@@ -18,7 +18,7 @@ _quorrel() {
         --interface)
             COMPREPLY=($(compgen -W "$(ls /sys/class/net 2>/dev/null)" -- "$cur"))
             return ;;
-        --timeout|--static|--mask|--gateway)
+        --timeout|--target|--static|--mask|--gateway)
             COMPREPLY=()
             return ;;
     esac
@@ -27,8 +27,8 @@ _quorrel() {
     case $command in
         "")       options="--version $common" ;;
         discover) options="--format $common" ;;
-        set)      options="--dhcp --static --mask --gateway --no-verify --force $common" ;;
-        apply)    options="--dry-run --skip-missing $common" ;;
+        set)      options="--dhcp --static --mask --gateway --no-verify --force --allow-duplicate-address $common" ;;
+        apply)    options="--dry-run --skip-missing --allow-duplicate-address $common" ;;
         upload)   options="--all $common" ;;
     esac
     if [[ $cur == -* ]]; then

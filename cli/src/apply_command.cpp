@@ -1,17 +1,22 @@
 #include "apply_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
+#include "address_checks.h"
 #include "addressing_text.h"
 #include "apply_rows.h"
 #include "configuration.h"
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
+#include "ipv4_text.h"
+#include "library_environment.h"
+#include "targets.h"
 #include "unit_text.h"
 
 namespace quorrel::cli {
@@ -90,6 +95,33 @@ std::vector<PlannedRow> Plan(const std::vector<ApplyRow>& rows, const std::vecto
     return plan;
 }
 
+// Whether no two rows give one static address; says each row that repeats an earlier one's.
+bool EveryAddressOnce(const std::vector<ApplyRow>& rows, const std::string& name, const Console& console) {
+    bool once = true;
+    for (auto row = rows.begin(); row != rows.end(); ++row) {
+        if (row->wanted.dhcp != DhcpChoice::Off || row->wanted.address == 0) continue;
+        const auto earlier = std::find_if(rows.begin(), row, [&row](const ApplyRow& other) {
+            return other.wanted.dhcp == DhcpChoice::Off && other.wanted.address == row->wanted.address;
+        });
+        if (earlier == row) continue;
+        console.Error(At(name, row->line) + FormatSerial(row->serial) + ": address " + FormatAddress(row->wanted.address) +
+                      " is given on line " + std::to_string(earlier->line) + " too");
+        once = false;
+    }
+    if (!once) console.Error(kDuplicateRefused);
+    return once;
+}
+
+std::vector<AddressChange> ChangesOf(const std::vector<PlannedRow>& plan, const std::string& name) {
+    std::vector<AddressChange> changes;
+    for (const PlannedRow& planned : plan) {
+        if (planned.step != Step::Send && planned.step != Step::WouldSend) continue;
+        changes.push_back({planned.row->serial, planned.unit->address, planned.row->wanted,
+                           At(name, planned.row->line) + FormatSerial(planned.row->serial) + ": "});
+    }
+    return changes;
+}
+
 // Every message goes out before any is confirmed, so forty units cost one confirmation rather
 // than forty. A message the library could not send is the network's failure: the rows after it
 // are not tried, those sent before it are still confirmed.
@@ -102,6 +134,7 @@ std::optional<CallFailure> SendAll(const LibraryExports& library, std::vector<Pl
             planned.step = Step::NotSent;
             continue;
         }
+        const TargetsDuringCalls targets(ConfigurationTargets(LibraryTargets(), planned.unit->address));
         failure = SendConfiguration(library, RecordWithAddressing(*planned.unit, planned.row->wanted));
         planned.step = failure ? Step::NotSent : Step::Sent;
         if (failure) console.Failure(*failure, At(name, planned.row->line) + FormatSerial(planned.row->serial) + ": ");
@@ -115,6 +148,18 @@ std::vector<SentConfiguration> SentOf(const std::vector<PlannedRow>& plan) {
         if (planned.step == Step::Sent) sent.push_back({planned.row->serial, planned.row->wanted});
     }
     return sent;
+}
+
+// Where targets are in use, the confirming discoveries also look for each unit sent to at the
+// address it reported and at its new one.
+std::optional<std::string> ConfirmationTargetsOf(const std::vector<PlannedRow>& plan) {
+    std::vector<std::uint32_t> addresses;
+    for (const PlannedRow& planned : plan) {
+        if (planned.step != Step::Sent) continue;
+        addresses.push_back(planned.unit->address);
+        addresses.push_back(planned.row->wanted.address);
+    }
+    return ConfirmationTargets(LibraryTargets(), addresses);
 }
 
 std::string Line(const PlannedRow& planned, const Confirmation& confirmation) {
@@ -140,12 +185,16 @@ void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
     auto options = std::make_shared<ApplyOptions>();
     CLI::App* command = AddCommand(
         program, invocation, "apply", "Set the addressing of many units from a CSV file and confirm it",
-        std::string("Usage: quorrel apply [--dry-run] [--skip-missing] ") + kCommonUsage + " FILE",
+        std::string("Usage: quorrel apply [--dry-run] [--skip-missing] [--allow-duplicate-address]\n"
+                    "                     ") +
+            kCommonUsage + " FILE",
         "FILE has the header serial,dhcp,address,mask,gateway (a chip column is ignored), as\n"
         "'quorrel discover --format csv' writes it; dhcp is 0 (static, the three addresses are sent) or\n"
         "1 (DHCP). Every row is checked before anything is sent; then one discovery, and rows whose unit\n"
         "already reports their values are left alone. The others are sent together and confirmed as\n"
-        "'quorrel set' does; one line per row says what happened.\n\n"
+        "'quorrel set' does; one line per row says what happened. Addresses that two rows give, that\n"
+        "another unit reports, or that a host answers for (as 'quorrel set' checks) end with exit\n"
+        "status 2 before anything is sent.\n\n"
         "Examples:\n"
         "  quorrel discover --format csv > units.csv     # then edit the addresses\n"
         "  quorrel apply --dry-run units.csv\n"
@@ -153,11 +202,13 @@ void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
     command->add_option("FILE", options->file, "The CSV file; - reads standard input")->option_text(" ")->required();
     command->add_flag("--dry-run", options->dryRun, "Say what would be sent, and send nothing");
     command->add_flag("--skip-missing", options->skipMissing, "Apply the rows whose unit answers, pass over the others");
+    command->add_flag("--allow-duplicate-address", options->allowDuplicateAddress,
+                      "Send addresses other units report, two rows give or another host answers for");
     command->callback([&invocation, options] { invocation.run = RunOf<ApplyOptions>(invocation, options, RunApply); });
 }
 
-int RunApply(const LibraryExports& library, const CommonOptions& common, const ApplyOptions& options,
-             const Console& console) {
+int RunApply(const LibraryExports& library, const AddressProbe& probe, const CommonOptions& common,
+             const ApplyOptions& options, const Console& console) {
     const std::string name = InputName(options.file);
     const std::optional<ApplyRows> file = ReadRows(options.file, console);
     if (!file) return kExitWrongInput;
@@ -165,6 +216,7 @@ int RunApply(const LibraryExports& library, const CommonOptions& common, const A
         console.err << name << " has no rows; nothing to do.\n";
         return kExitDone;
     }
+    if (!options.allowDuplicateAddress && !EveryAddressOnce(file->rows, name, console)) return kExitWrongInput;
 
     const Discovery discovery = DiscoverAllUnits(library, kSiteCapacity, common.timeoutMs);
     if (discovery.failure) {
@@ -174,9 +226,18 @@ int RunApply(const LibraryExports& library, const CommonOptions& common, const A
     if (!options.skipMissing && !EveryUnitAnswered(file->rows, discovery.units, name, console)) return kExitFailed;
 
     std::vector<PlannedRow> plan = Plan(file->rows, discovery.units, options.dryRun);
+    if (!options.allowDuplicateAddress &&
+        !NewAddressesAreFree(discovery.units, ChangesOf(plan, name), {options.dryRun ? nullptr : &probe, common.verbose},
+                             console)) {
+        console.Error(kDuplicateRefused);
+        return kExitWrongInput;
+    }
     const std::optional<CallFailure> sendFailure = SendAll(library, plan, name, console);
     const std::vector<SentConfiguration> sent = SentOf(plan);
-    const Confirmation confirmation = ConfirmConfigurations(library, sent, kSiteCapacity, common.timeoutMs);
+    const Confirmation confirmation = [&] {
+        const TargetsDuringCalls targets(ConfirmationTargetsOf(plan));
+        return ConfirmConfigurations(library, sent, kSiteCapacity, common.timeoutMs);
+    }();
     for (const PlannedRow& planned : plan) console.out << Line(planned, confirmation) << '\n';
     if (confirmation.failure) console.Failure(*confirmation.failure, "confirming failed: ");
 

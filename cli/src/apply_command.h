@@ -15,11 +15,13 @@ struct ApplyOptions {
     bool dryRun = false;
     // Rows whose unit does not answer are passed over instead of stopping everything.
     bool skipMissing = false;
+    // Send addresses that other units report, that two rows give, or that another host answers for.
+    bool allowDuplicateAddress = false;
 };
 
 void DefineApplyCommand(CLI::App& program, Invocation& invocation);
 
-int RunApply(const LibraryExports& library, const CommonOptions& common, const ApplyOptions& options,
-             const Console& console);
+int RunApply(const LibraryExports& library, const AddressProbe& probe, const CommonOptions& common,
+             const ApplyOptions& options, const Console& console);
 
 }  // namespace quorrel::cli

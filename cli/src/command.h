@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "address_probe.h"
 #include "common_options.h"
 #include "console.h"
 #include "library_exports.h"
@@ -37,6 +38,7 @@ private:
 // bound in.
 struct Invocation {
     const LibraryExports& library;
+    const AddressProbe& probe;
     const Console& console;
     HelpFormatter& help;
     CommonOptions common;
@@ -49,6 +51,16 @@ template <typename Options>
 std::function<int()> RunOf(Invocation& invocation, std::shared_ptr<const Options> options,
                            int (*run)(const LibraryExports&, const CommonOptions&, const Options&, const Console&)) {
     return [&invocation, options, run] { return run(invocation.library, invocation.common, *options, invocation.console); };
+}
+
+// The same for a command that gives units addresses, and so probes them first.
+template <typename Options>
+std::function<int()> RunOf(Invocation& invocation, std::shared_ptr<const Options> options,
+                           int (*run)(const LibraryExports&, const AddressProbe&, const CommonOptions&, const Options&,
+                                      const Console&)) {
+    return [&invocation, options, run] {
+        return run(invocation.library, invocation.probe, invocation.common, *options, invocation.console);
+    };
 }
 
 // Adds one command to the program's command line; its callback sets invocation.run.

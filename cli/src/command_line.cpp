@@ -49,10 +49,10 @@ void ReportWrongCommandLine(const CLI::App& app, const CLI::ParseError& error, c
 
 }  // namespace
 
-int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library,
+int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library, const AddressProbe& probe,
                const std::function<std::string()>& libraryVersion, const Console& console) {
     auto help = std::make_shared<HelpFormatter>();
-    Invocation invocation{library, console, *help, {}, {}};
+    Invocation invocation{library, probe, console, *help, {}, {}};
     CLI::App app("Finds the Quorrel units on the local network, sets their addressing and stores files on them.",
                  "quorrel");
     app.formatter(help);

@@ -1,5 +1,7 @@
 #include "common_options.h"
 
+#include "targets.h"
+
 namespace quorrel::cli {
 
 void AddCommonOptions(CLI::App& app, CommonOptions& common) {
@@ -10,6 +12,11 @@ void AddCommonOptions(CLI::App& app, CommonOptions& common) {
         ->option_text("NAME")
         ->allow_extra_args(false)
         ->check([](const std::string& name) { return name.empty() ? "an interface name cannot be empty" : ""; });
+    app.add_option("--target", common.targets,
+                   "Also reach this address or range (up to /16) by unicast; repeatable")
+        ->option_text("ADDRESS|RANGE")
+        ->allow_extra_args(false)
+        ->check([](const std::string& target) { return TargetProblem(target).value_or(""); });
     app.add_flag("--verbose", common.verbose, "Trace each datagram and each FTP command and reply on standard error");
 }
 

@@ -16,12 +16,15 @@ struct CommonOptions {
     std::uint32_t timeoutMs = kDiscoveryTimeoutMs;
     // The network interfaces the library may broadcast on; none given means every interface.
     std::vector<std::string> interfaces;
+    // Addresses and ranges the library also sends discoveries and configurations to by unicast;
+    // none given leaves VARL_TARGETS as the caller's environment has it.
+    std::vector<std::string> targets;
     // The library traces every datagram and every FTP command and reply on standard error.
     bool verbose = false;
 };
 
 // How a command's usage line shows them.
-inline constexpr const char* kCommonUsage = "[--timeout MS] [--interface NAME]... [--verbose]";
+inline constexpr const char* kCommonUsage = "[--timeout MS] [--interface NAME]... [--target ADDRESS|RANGE]... [--verbose]";
 
 // Adds them to the program and to each command, all bound to the same options.
 void AddCommonOptions(CLI::App& app, CommonOptions& common);

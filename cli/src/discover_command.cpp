@@ -17,11 +17,13 @@ void DefineDiscoverCommand(CLI::App& program, Invocation& invocation) {
         std::string("Usage: quorrel discover [--format table|json|csv] ") + kCommonUsage,
         "The table shows each unit's serial (five hexadecimal digits), DHCP (On, Off, or the digit the unit\n"
         "reported), address, mask, gateway and chip name. \"No units answered.\" goes to standard error when\n"
-        "none did.\n\n"
+        "none did. Units that report the same address have it marked * in the table, listed under\n"
+        "\"conflicts\" in JSON and named in a warning.\n\n"
         "Examples:\n"
         "  quorrel discover\n"
         "  quorrel discover --format csv > units.csv\n"
-        "  quorrel discover --format json --interface eth1");
+        "  quorrel discover --format json --interface eth1\n"
+        "  quorrel discover --target 10.80.0.0/24          # a site behind a router");
     command->add_option("--format", *format, "table for people (the default); json or csv for scripts")
         ->option_text("table|json|csv")
         ->transform([](std::string value) {
@@ -49,6 +51,7 @@ int RunDiscover(const LibraryExports& library, const CommonOptions& common, cons
               [](const DeviceRecord& a, const DeviceRecord& b) { return a.serial < b.serial; });
     console.out << FormatUnits(discovery.units, options.format);
     if (discovery.units.empty()) console.err << "No units answered.\n";
+    for (const std::string& note : ConflictNotes(discovery.units)) console.Warning(note);
     return kExitDone;
 }
 

@@ -3,13 +3,16 @@
 #include <array>
 #include <memory>
 
+#include "address_checks.h"
 #include "addressing_input.h"
 #include "addressing_text.h"
 #include "configuration.h"
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
+#include "library_environment.h"
 #include "serial_text.h"
+#include "targets.h"
 #include "unit_formats.h"
 #include "unit_text.h"
 
@@ -45,9 +48,11 @@ std::optional<Request> ReadRequest(const SetOptions& options, const Console& con
 }
 
 // Ends the command once the message is sent: the unit's new line, or what it reports instead.
+// Where targets are in use, the unit is looked for at the address it reported and at its new one.
 int Confirm(const LibraryExports& library, const CommonOptions& common, const Request& request,
-            const Console& console) {
+            const DeviceRecord& unit, const Console& console) {
     const std::string serialText = FormatSerial(request.serial);
+    const TargetsDuringCalls targets(ConfirmationTargets(LibraryTargets(), {unit.address, request.wanted.address}));
     const Confirmation confirmation =
         ConfirmConfigurations(library, {{request.serial, request.wanted}}, kSiteCapacity, common.timeoutMs);
     if (confirmation.confirmed.count(request.serial) != 0) {
@@ -71,12 +76,15 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
         program, invocation, "set", "Set one unit's addressing and confirm that it took it",
         std::string("Usage: quorrel set SERIAL (--dhcp | --static ADDRESS[/PREFIX] [--mask MASK]\n"
                     "                          [--gateway GATEWAY]) [--no-verify] [--force]\n"
+                    "                  [--allow-duplicate-address]\n"
                     "                  ") +
             kCommonUsage,
         "The unit must answer a discovery first (unless --force). After sending, quorrel discovers again,\n"
         "in rounds of a quarter of the time-out for up to three time-outs, until the unit reports the new\n"
         "values, and prints its new line; a unit that does not take them ends with exit status 1 and what\n"
-        "it reports instead.\n\n"
+        "it reports instead. A static address another unit reports, or one a host on the unit's link\n"
+        "answers for when probed with ARP (which needs CAP_NET_RAW), ends with exit status 2 before\n"
+        "anything is sent.\n\n"
         "Examples:\n"
         "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
         "  quorrel set 1A2B3 --static 192.168.1.20 --mask 255.255.255.0\n"
@@ -96,6 +104,8 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
                                      ->needs(staticOption);
     command->add_flag("--no-verify", options->noVerify, "Send the configuration without confirming it");
     command->add_flag("--force", options->force, "Send even when no unit with the serial answers");
+    command->add_flag("--allow-duplicate-address", options->allowDuplicateAddress,
+                      "Send an address another unit reports or another host answers for");
     command->callback([&invocation, options, typed, staticOption, maskOption, gatewayOption] {
         if (staticOption->count() > 0) options->staticAddress = (*typed)[0];
         if (maskOption->count() > 0) options->mask = (*typed)[1];
@@ -104,8 +114,8 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
     });
 }
 
-int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
-           const Console& console) {
+int RunSet(const LibraryExports& library, const AddressProbe& probe, const CommonOptions& common,
+           const SetOptions& options, const Console& console) {
     const std::optional<Request> request = ReadRequest(options, console);
     if (!request) return kExitWrongInput;
     const std::string serialText = FormatSerial(request->serial);
@@ -123,8 +133,18 @@ int RunSet(const LibraryExports& library, const CommonOptions& common, const Set
         console.Error("no unit with serial " + serialText + " answered; nothing sent (--force sends anyway)");
         return kExitFailed;
     }
+    if (!options.allowDuplicateAddress &&
+        !NewAddressesAreFree(discovery.units, {{request->serial, unit.address, request->wanted, serialText + ": "}},
+                             {&probe, common.verbose}, console)) {
+        console.Error(kDuplicateRefused);
+        return kExitWrongInput;
+    }
 
-    const std::optional<CallFailure> failure = SendConfiguration(library, RecordWithAddressing(unit, request->wanted));
+    std::optional<CallFailure> failure;
+    {
+        const TargetsDuringCalls targets(ConfigurationTargets(LibraryTargets(), unit.address));
+        failure = SendConfiguration(library, RecordWithAddressing(unit, request->wanted));
+    }
     if (failure) {
         console.Failure(*failure, serialText + ": ");
         return ExitStatusOf(*failure);
@@ -133,7 +153,7 @@ int RunSet(const LibraryExports& library, const CommonOptions& common, const Set
         console.out << serialText << ": sent " << AddressingText(request->wanted) << " (not confirmed)\n";
         return kExitDone;
     }
-    return Confirm(library, common, *request, console);
+    return Confirm(library, common, *request, unit, console);
 }
 
 }  // namespace quorrel::cli

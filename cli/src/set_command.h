@@ -19,11 +19,13 @@ struct SetOptions {
     bool noVerify = false;
     // Send even when no unit with the serial answers.
     bool force = false;
+    // Send an address that another unit reports or another host answers for.
+    bool allowDuplicateAddress = false;
 };
 
 void DefineSetCommand(CLI::App& program, Invocation& invocation);
 
-int RunSet(const LibraryExports& library, const CommonOptions& common, const SetOptions& options,
-           const Console& console);
+int RunSet(const LibraryExports& library, const AddressProbe& probe, const CommonOptions& common,
+           const SetOptions& options, const Console& console);
 
 }  // namespace quorrel::cli

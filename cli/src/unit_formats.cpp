@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "address_conflicts.h"
 #include "csv.h"
 #include "ipv4_text.h"
 #include "unit_text.h"
@@ -33,9 +34,11 @@ std::string DhcpText(std::uint8_t mode) {
 
 std::string UnitsTable(const std::vector<DeviceRecord>& units) {
     using Row = std::array<std::string, 6>;
+    const auto conflicts = AddressConflicts(units);
     std::vector<Row> rows{{"SERIAL", "DHCP", "ADDRESS", "MASK", "GATEWAY", "CHIP"}};
     for (const DeviceRecord& unit : units) {
-        rows.push_back({FormatSerial(unit.serial), DhcpText(unit.dhcpMode), FormatAddress(unit.address),
+        const std::string mark = conflicts.count(unit.serial) != 0 ? kConflictMark : "";
+        rows.push_back({FormatSerial(unit.serial), DhcpText(unit.dhcpMode), FormatAddress(unit.address) + mark,
                         FormatAddress(unit.netMask), FormatAddress(unit.gateway), PrintableText(ChipName(unit))});
     }
     if (units.empty()) return "";
@@ -58,16 +61,41 @@ std::string UnitsTable(const std::vector<DeviceRecord>& units) {
 }
 
 std::string UnitsJson(const std::vector<DeviceRecord>& units) {
+    const auto conflicts = AddressConflicts(units);
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const DeviceRecord& unit : units) {
+        nlohmann::ordered_json others = nlohmann::ordered_json::array();
+        if (const auto found = conflicts.find(unit.serial); found != conflicts.end()) {
+            for (const std::uint32_t other : found->second) others.push_back(FormatSerial(other));
+        }
         array.push_back({{"serial", FormatSerial(unit.serial)},
                          {"dhcp", unit.dhcpMode},
                          {"address", FormatAddress(unit.address)},
                          {"mask", FormatAddress(unit.netMask)},
                          {"gateway", FormatAddress(unit.gateway)},
-                         {"chip", ChipName(unit)}});
+                         {"chip", ChipName(unit)},
+                         {"conflicts", others}});
     }
     return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+}
+
+std::vector<std::string> ConflictNotes(const std::vector<DeviceRecord>& units) {
+    const auto conflicts = AddressConflicts(units);
+    std::vector<std::string> notes;
+    std::vector<std::uint32_t> noted;
+    for (const DeviceRecord& unit : units) {
+        const auto found = conflicts.find(unit.serial);
+        if (found == conflicts.end() || std::find(noted.begin(), noted.end(), unit.serial) != noted.end()) continue;
+        std::vector<std::uint32_t> serials = {unit.serial};
+        serials.insert(serials.end(), found->second.begin(), found->second.end());
+        std::string names;
+        for (std::size_t at = 0; at < serials.size(); ++at) {
+            names += (at == 0 ? "" : at + 1 == serials.size() ? " and " : ", ") + FormatSerial(serials[at]);
+        }
+        noted.insert(noted.end(), serials.begin(), serials.end());
+        notes.push_back("units " + names + " report the same address " + FormatAddress(unit.address));
+    }
+    return notes;
 }
 
 std::string UnitsCsv(const std::vector<DeviceRecord>& units) {

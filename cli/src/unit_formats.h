@@ -22,13 +22,22 @@ std::string DhcpText(std::uint8_t mode);
 // a unit or a user sent can then not move the terminal's cursor or change its colours.
 std::string PrintableText(std::string_view text);
 
+// Follows the address of each unit that reports the same address as another in the table.
+inline constexpr const char* kConflictMark = "*";
+
 // Columns SERIAL DHCP ADDRESS MASK GATEWAY CHIP under a header, two blanks apart, the chip name
-// made printable (a unit chooses it). Nothing at all for no units.
+// made printable (a unit chooses it), the address of a unit in conflict marked. Nothing at all
+// for no units.
 std::string UnitsTable(const std::vector<DeviceRecord>& units);
 
-// An array of {"serial", "dhcp", "address", "mask", "gateway", "chip"} objects, indented by two.
-// The chip name's bytes that are not UTF-8 become U+FFFD.
+// An array of {"serial", "dhcp", "address", "mask", "gateway", "chip", "conflicts"} objects,
+// indented by two; "conflicts" lists the serials of the other units that report the unit's
+// address, and is empty for most. The chip name's bytes that are not UTF-8 become U+FFFD.
 std::string UnitsJson(const std::vector<DeviceRecord>& units);
+
+// One line for each address that several of the units report, naming them in their order:
+// "units 1A2B3 and 1B3C4 report the same address 10.77.0.11".
+std::vector<std::string> ConflictNotes(const std::vector<DeviceRecord>& units);
 
 // The header and one record per unit.
 std::string UnitsCsv(const std::vector<DeviceRecord>& units);

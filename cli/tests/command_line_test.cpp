@@ -25,23 +25,28 @@ class CommandLine : public CommandTest {
 protected:
     CommandLine() {
         ClearEnvironment();
-        // What the library's environment holds when the first library call comes.
-        fake.State().onCall = [this](const std::string&) {
+        // What the library's environment holds when the first library call comes, and the
+        // targets of each call.
+        fake.State().onCall = [this](const std::string& exportName) {
             if (fake.State().calls.empty()) {
                 interfacesAtCall = Environment(kInterfacesVariable);
                 traceAtCall = Environment(kTraceVariable);
             }
+            targetsAtCalls.push_back(exportName.substr(exportName.rfind('_') + 1) + " " +
+                                     Environment(kTargetsVariable).value_or("(unset)"));
         };
     }
     ~CommandLine() override { ClearEnvironment(); }
 
     static void ClearEnvironment() {
         unsetenv(kInterfacesVariable);
+        unsetenv(kTargetsVariable);
         unsetenv(kTraceVariable);
     }
 
     std::optional<std::string> interfacesAtCall;
     std::optional<std::string> traceAtCall;
+    std::vector<std::string> targetsAtCalls;
 };
 
 TEST_F(CommandLine, InterfaceAndVerboseReachTheEnvironmentBeforeTheFirstLibraryCall) {
@@ -60,6 +65,46 @@ TEST_F(CommandLine, InterfaceAndVerboseReachTheEnvironmentBeforeTheFirstLibraryC
         EXPECT_EQ(Run(c.arguments).status, 0) << c.name;
         EXPECT_EQ(interfacesAtCall, c.interfaces) << c.name;
         EXPECT_EQ(traceAtCall, c.trace) << c.name;
+    }
+}
+
+// A configuration goes to the address its unit reported and the single targets, never to a whole
+// range; its confirmation looks everywhere the unit can be. Without targets nothing changes.
+TEST_F(CommandLine, TargetsReachEveryCallAndFollowEachUnitSentTo) {
+    const std::string kFile = "serial,dhcp,address,mask,gateway\n1B3C4,0,10.77.1.11,255.255.0.0,10.77.0.1\n1D5E6,1,,,\n";
+    struct Case {
+        const char* name;
+        const char* callersTargets;
+        std::vector<const char*> arguments;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {"set without targets",
+         nullptr,
+         {"set", "1B3C4", "--static", "10.77.1.11/16"},
+         {"Discover (unset)", "SetConfig (unset)", "Discover (unset)"}},
+        {"set with a range and an address",
+         nullptr,
+         {"set", "1B3C4", "--static", "10.77.1.11/16", "--target", "10.80.0.0/24", "--target", "10.81.0.7"},
+         {"Discover 10.80.0.0/24,10.81.0.7", "SetConfig 10.77.0.11,10.81.0.7",
+          "Discover 10.80.0.0/24,10.81.0.7,10.77.0.11,10.77.1.11"}},
+        {"apply with the caller's targets",
+         "10.77.0.11 10.80.0.0/24",
+         {"apply", "-"},
+         {"Discover 10.77.0.11 10.80.0.0/24", "SetConfig 10.77.0.11", "SetConfig 10.77.0.13,10.77.0.11",
+          "Discover 10.80.0.0/24,10.77.0.11,10.77.1.11,10.77.0.13"}},
+        {"--target replaces the caller's targets",
+         "10.80.0.0/24",
+         {"discover", "--target", "10.81.0.7"},
+         {"Discover 10.81.0.7"}},
+    };
+    for (const Case& c : cases) {
+        fake.State().site.clear();
+        for (const DeviceRecord& record : testing::LabRecords(6)) fake.State().site.push_back({record});
+        ClearEnvironment();
+        if (c.callersTargets != nullptr) setenv(kTargetsVariable, c.callersTargets, 1);
+        targetsAtCalls.clear();
+        EXPECT_EQ(Run(c.arguments, kFile).status, 0) << c.name;
+        EXPECT_EQ(targetsAtCalls, c.calls) << c.name;
     }
 }
 
@@ -121,6 +166,11 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"timeout_zero", {"discover", "--timeout", "0"}, "--timeout"},
         WrongRow{"timeout_negative", {"discover", "--timeout", "-5"}, "--timeout"},
         WrongRow{"empty_interface", {"discover", "--interface", ""}, "an interface name cannot be empty"},
+        WrongRow{"target_a_word", {"discover", "--target", "site"}, "--target: 'site' is not an address or a range"},
+        WrongRow{"target_octet_of_256", {"set", "1A2B3", "--dhcp", "--target", "10.80.0.256"}, "'10.80.0.256' is not an address"},
+        WrongRow{"target_wider_than_16", {"apply", "--target", "10.0.0.0/8", "-"}, "'10.0.0.0/8' is wider than /16"},
+        WrongRow{"target_range_without_prefix", {"upload", "--target", "10.80.0.0/", "10.80.0.10", "TMP/page.htm"},
+                 "'10.80.0.0/' is not an address"},
         WrongRow{"unknown_option", {"discover", "--colour"}, "--colour"},
         WrongRow{"unknown_format", {"discover", "--format", "xml"}, "'xml' is not a format"},
         WrongRow{"extra_argument", {"discover", "extra"}, "extra"},

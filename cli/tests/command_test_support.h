@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "address_probe.h"
 #include "command_line.h"
 #include "fake_varl/fake_library.h"
 #include "fake_varl/lab_records.h"
@@ -20,6 +21,18 @@ namespace quorrel::cli::testing {
 
 using quorrel::testing::FakeLibrary;
 using quorrel::testing::LabRecords;
+
+// The address probe, scripted: what it answers, and what it was asked.
+class ScriptedProbe final : public AddressProbe {
+public:
+    ProbeReport Probe(const std::vector<ProbedAddress>& addresses) const override {
+        asked.push_back(addresses);
+        return report;
+    }
+
+    ProbeReport report;
+    mutable std::vector<std::vector<ProbedAddress>> asked;
+};
 
 struct Outcome {
     int status = -1;
@@ -38,7 +51,7 @@ protected:
         arguments.insert(arguments.begin(), "quorrel");
         std::istringstream in(input);
         std::ostringstream out, err;
-        const int status = RunQuorrel(static_cast<int>(arguments.size()), arguments.data(), binding,
+        const int status = RunQuorrel(static_cast<int>(arguments.size()), arguments.data(), binding, probe,
                                       [] { return std::string("1.0"); }, Console{in, out, err});
         return {status, out.str(), err.str()};
     }
@@ -78,6 +91,7 @@ protected:
 
     FakeLibrary fake;
     LibraryBinding binding;
+    ScriptedProbe probe;
 };
 
 // One discovery with the default time-out, asked with room for a whole site.

@@ -1,27 +1,22 @@
 // quorrel as its users run it: the built program as a child process, the real library, simulated
 // units and their FTP servers in the lab. What is checked is what a script sees (exit status,
 // standard output, standard error) and what reached the units.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "lab_client.h"
 #include "lab_units.h"
-
-extern char** environ;
+#include "quorrel_lab_run.h"
 
 namespace {
 
-using sim::lab::DatagramLog;
+using namespace quorrel::cli::testing;
 using sim::lab::LabDirectory;
 using sim::lab::LoadUnitTable;
 using sim::lab::ReadFile;
@@ -32,92 +27,6 @@ const std::string kSixUnitsReversed = [] {
     std::reverse(units.begin(), units.end());
     return sim::FormatUnitTable(units);
 }();
-
-constexpr const char* kSixUnitsCsv =
-    "serial,dhcp,address,mask,gateway,chip\r\n"
-    "1A2B3,0,10.77.0.10,255.255.0.0,10.77.0.1,QX-100\r\n"
-    "1B3C4,0,10.77.0.11,255.255.0.0,10.77.0.1,QX-200\r\n"
-    "1C4D5,1,10.77.0.12,255.255.0.0,10.77.0.1,QX-100\r\n"
-    "1D5E6,0,10.77.0.13,255.255.0.0,10.77.0.1,QX-200\r\n"
-    "1E6F7,0,10.77.0.14,255.255.0.0,10.77.0.1,QX-100\r\n"
-    "1F808,1,10.77.0.15,255.255.0.0,10.77.0.1,QX-200\r\n";
-
-constexpr const char* kDiscoveryRequest = "0 1";
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-    // Every datagram the units received while the program ran.
-    std::vector<std::string> wire;
-};
-
-std::string LabFile(const std::string& name) { return LabDirectory() + "/" + name; }
-
-std::string WriteLabFile(const std::string& name, const std::string& content) {
-    const std::string path = LabFile(name);
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-}
-
-// Everything the units received since log began, up to a marker sent now: the program has ended,
-// so whatever it sent is queued before the marker.
-std::vector<std::string> WireSince(const DatagramLog& log) {
-    static int markers = 0;
-    const std::string marker = "end of test step " + std::to_string(++markers);
-    sim::lab::UdpClient().Broadcast(marker);
-    for (int attempt = 0; attempt < 300; ++attempt) {
-        std::vector<std::string> received;
-        for (const sim::lab::LoggedDatagram& datagram : log.Since()) {
-            if (datagram.bytes == marker) return received;
-            received.push_back(datagram.bytes);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ADD_FAILURE() << "the marker datagram never reached the units";
-    return {};
-}
-
-// Runs the built program with the arguments; standard input holds input.
-Outcome RunQuorrel(std::vector<std::string> arguments, const std::string& input = "") {
-    const std::string in = WriteLabFile("quorrel.in", input), out = LabFile("quorrel.out"), err = LabFile("quorrel.err");
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    arguments.insert(arguments.begin(), QUORREL_PROGRAM);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    Outcome run;
-    const DatagramLog log;
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, QUORREL_PROGRAM, &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    int status = 0;
-    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        ADD_FAILURE() << "quorrel did not run to its end";
-        return run;
-    }
-    run.status = WEXITSTATUS(status);
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    run.wire = WireSince(log);
-    return run;
-}
-
-std::vector<std::string> SetConfigMessages(const std::vector<std::string>& wire) {
-    std::vector<std::string> messages;
-    std::copy_if(wire.begin(), wire.end(), std::back_inserter(messages),
-                 [](const std::string& bytes) { return bytes != kDiscoveryRequest; });
-    std::sort(messages.begin(), messages.end());
-    return messages;
-}
-
-long DiscoveryRequests(const std::vector<std::string>& wire) {
-    return std::count(wire.begin(), wire.end(), kDiscoveryRequest);
-}
 
 class QuorrelLab : public ::testing::Test {
 protected:
@@ -214,6 +123,56 @@ TEST_F(QuorrelLab, TheLibrarysRefusalsOfARemoteNameEndWithStatusTwoAndNothingOnT
         EXPECT_EQ(run.wire, std::vector<std::string>{}) << c.name;
         EXPECT_EQ(ReadFile(LabFile("ftp-commands.log")), ftpCommands) << c.name;
     }
+}
+
+// Two units that report one address: marked, and no third unit is sent it.
+TEST_F(QuorrelLab, UnitsReportingOneAddressAreMarkedAndTheAddressIsRefused) {
+    std::vector<sim::SimulatedUnit> units = sim::LabUnits(6);
+    units[0].address = units[1].address;
+    ASSERT_TRUE(LoadUnitTable(sim::FormatUnitTable(units), 6));
+
+    const Outcome json = RunQuorrel({"discover", "--timeout", "300", "--format", "json"});
+    EXPECT_EQ(json.status, 0);
+    const nlohmann::json listed = nlohmann::json::parse(json.out);
+    EXPECT_EQ(listed.at(0).at("conflicts"), nlohmann::json::array({"1B3C4"}));
+    EXPECT_EQ(listed.at(1).at("conflicts"), nlohmann::json::array({"1A2B3"}));
+    EXPECT_EQ(json.err, "quorrel: warning: units 1A2B3 and 1B3C4 report the same address 10.77.0.11\n");
+    const Outcome table = RunQuorrel({"discover", "--timeout", "300"});
+    EXPECT_NE(table.out.find("\n1B3C4   Off   10.77.0.11*  255.255.0.0"), std::string::npos) << table.out;
+
+    const Outcome set = RunQuorrel({"set", "--timeout", "300", "1C4D5", "--static", "10.77.0.11/16"});
+    EXPECT_EQ(set.status, 2);
+    EXPECT_EQ(set.err.rfind("quorrel: 1C4D5: 10.77.0.11 is the address of unit 1", 0), 0u) << set.err;
+    EXPECT_EQ(set.wire, std::vector<std::string>{kDiscoveryRequest});
+}
+
+// The units' side holds the spare address 10.77.200.1, which no unit reports: a host the
+// discovery does not list.
+TEST_F(QuorrelLab, TheArpProbeRefusesAnAddressAHostHoldsAndNeedsCapNetRaw) {
+    std::string holderMac;
+    const std::string command = "nsenter --net=" + std::string(std::getenv("LAB_UNITS_NETNS")) + " ip -br link show lab1";
+    if (std::FILE* ip = popen(command.c_str(), "r")) {
+        char name[64] = {}, state[64] = {}, mac[64] = {};
+        if (std::fscanf(ip, "%63s %63s %63s", name, state, mac) == 3) holderMac = mac;
+        pclose(ip);
+    }
+    ASSERT_EQ(holderMac.size(), 17u) << holderMac;
+
+    const std::vector<std::string> set = {"set", "--timeout", "300", "1B3C4", "--static", "10.77.200.1/16"};
+    const Outcome refused = RunQuorrel(set);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "quorrel: 1B3C4: 10.77.200.1 is in use on lab0 by " + holderMac +
+                               "\nquorrel: nothing sent (--allow-duplicate-address sends anyway)\n");
+    EXPECT_EQ(refused.wire, std::vector<std::string>{kDiscoveryRequest});
+
+    std::vector<std::string> verbose = set;
+    verbose.push_back("--verbose");
+    const Outcome unprobed = RunQuorrel(verbose, "", {"setpriv", "--bounding-set=-net_raw", "--"});
+    EXPECT_EQ(unprobed.status, 0) << unprobed.err;
+    EXPECT_NE(unprobed.err.find("\nquorrel: not probing the new addresses with ARP: the process lacks CAP_NET_RAW\n"),
+              std::string::npos)
+        << unprobed.err;
+    EXPECT_EQ(SetConfigMessages(unprobed.wire), std::vector<std::string>{"1B3C4 5 0 10.77.200.1 255.255.0.0 0.0.0.0"});
 }
 
 }  // namespace

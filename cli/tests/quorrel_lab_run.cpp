@@ -1,0 +1,106 @@
+#include "quorrel_lab_run.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "lab_client.h"
+
+extern char** environ;
+
+namespace quorrel::cli::testing {
+namespace {
+
+using sim::lab::DatagramLog;
+
+// Everything the units received since log began, up to a marker sent now to markAddress (the
+// broadcast address, or a routed site's simulator): the program has ended, so whatever it sent
+// is queued before the marker.
+std::vector<std::string> WireSince(const DatagramLog& log, const std::string& markAddress) {
+    static int markers = 0;
+    const std::string marker = "end of test step " + std::to_string(++markers);
+    sim::lab::UdpClient client;
+    if (markAddress.empty()) {
+        client.Broadcast(marker);
+    } else {
+        client.SendTo(marker, markAddress, 8001);
+    }
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        std::vector<std::string> received;
+        for (const sim::lab::LoggedDatagram& datagram : log.Since()) {
+            if (datagram.bytes == marker) return received;
+            received.push_back(datagram.bytes);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "the marker datagram never reached the units";
+    return {};
+}
+
+}  // namespace
+
+std::string LabFile(const std::string& name) { return sim::lab::LabDirectory() + "/" + name; }
+
+std::string WriteLabFile(const std::string& name, const std::string& content) {
+    const std::string path = LabFile(name);
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+Outcome RunQuorrel(std::vector<std::string> arguments, const std::string& input, std::vector<std::string> wrapper) {
+    const std::string in = WriteLabFile("quorrel.in", input), out = LabFile("quorrel.out"), err = LabFile("quorrel.err");
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    arguments.insert(arguments.begin(), QUORREL_PROGRAM);
+    arguments.insert(arguments.begin(), wrapper.begin(), wrapper.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const char* siteSimulator = std::getenv("LAB_SITE_SIM_CONTROL_ADDRESS");
+    const DatagramLog log;
+    std::optional<DatagramLog> siteLog;
+    if (siteSimulator != nullptr) siteLog.emplace("site-datagrams.log");
+    Outcome run;
+    pid_t child = -1;
+    const int spawned = posix_spawnp(&child, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    int status = 0;
+    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        ADD_FAILURE() << "quorrel did not run to its end";
+        return run;
+    }
+    run.status = WEXITSTATUS(status);
+    run.out = sim::lab::ReadFile(out);
+    run.err = sim::lab::ReadFile(err);
+    run.wire = WireSince(log, "");
+    if (siteLog) run.siteWire = WireSince(*siteLog, siteSimulator);
+    return run;
+}
+
+std::vector<std::string> SetConfigMessages(const std::vector<std::string>& wire) {
+    std::vector<std::string> messages;
+    std::copy_if(wire.begin(), wire.end(), std::back_inserter(messages),
+                 [](const std::string& bytes) { return bytes != kDiscoveryRequest; });
+    std::sort(messages.begin(), messages.end());
+    return messages;
+}
+
+long DiscoveryRequests(const std::vector<std::string>& wire) {
+    return std::count(wire.begin(), wire.end(), kDiscoveryRequest);
+}
+
+}  // namespace quorrel::cli::testing
