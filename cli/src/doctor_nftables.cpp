@@ -32,10 +32,18 @@ bool MatchesUnitSourcePort(const nlohmann::json& expression) {
            match.value("op", "==") != "!=" && Holds(match.value("right", nlohmann::json()), kUnitPort);
 }
 
-// "udp sport 8001 accept", whatever else the rule narrows it to (an interface, a source subnet).
+bool MatchesDestinationPort(const nlohmann::json& expression) {
+    return expression.contains("match") &&
+           expression["match"].value("left", nlohmann::json::object()).value("payload", nlohmann::json::object()).value("field", "") ==
+               "dport";
+}
+
+// "udp sport 8001 accept", narrowed to an interface or a source subnet perhaps, but not to a
+// destination port: an answer comes to whatever port the PC's discovery sent from.
 bool AcceptsUnitReplies(const nlohmann::json& rule) {
     const nlohmann::json expressions = rule.value("expr", nlohmann::json::array());
     return std::any_of(expressions.begin(), expressions.end(), MatchesUnitSourcePort) &&
+           std::none_of(expressions.begin(), expressions.end(), MatchesDestinationPort) &&
            std::any_of(expressions.begin(), expressions.end(),
                        [](const nlohmann::json& expression) { return expression.contains("accept"); });
 }

@@ -34,8 +34,9 @@ bool AllowsUnitReplies(const std::string& line) {
     std::vector<std::string> fields;
     for (std::string word; words >> word;) fields.push_back(word);
     if (fields.size() < 7) return false;
-    return fields[0] == "allow" && (fields[1] == "udp" || fields[1] == "any") && PortListHolds(fields[4], kUnitPort) &&
-           fields.back().rfind("in", 0) == 0;
+    // An answer comes to whatever port the PC's discovery sent from: the rule must leave DPORT open.
+    return fields[0] == "allow" && (fields[1] == "udp" || fields[1] == "any") && fields[2] == "any" &&
+           PortListHolds(fields[4], kUnitPort) && fields.back().rfind("in", 0) == 0;
 }
 
 }  // namespace
