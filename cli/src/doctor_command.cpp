@@ -1,7 +1,5 @@
 #include "doctor_command.h"
 
-#include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "doctor_discovery.h"
@@ -36,13 +34,7 @@ void DefineDoctorCommand(CLI::App& program, Invocation& invocation) {
     command->add_option("--unit", *unit, "Also check this unit's FTP login and data connections")
         ->option_text("SERIAL")
         ->check([](const std::string& value) { return ParseSerial(value) ? std::string() : BadSerialText(value); });
-    command->add_option("--format", *format, "text for people (the default); json for scripts")
-        ->option_text("text|json")
-        ->transform([](std::string value) {
-            std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
-            if (value != "text" && value != "json") throw CLI::ValidationError("'" + value + "' is not a format: use text or json");
-            return value;
-        });
+    AddFormatOption(*command, *format, {"text", "json"}, "text for people (the default); json for scripts");
     command->callback([&invocation, options, format, unit] {
         options->json = *format == "json";
         if (!unit->empty()) options->unit = ParseSerial(*unit);

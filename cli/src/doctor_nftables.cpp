@@ -51,6 +51,7 @@ bool AcceptsUnitReplies(const nlohmann::json& rule) {
 }  // namespace
 
 FirewallLook JudgeNftablesRuleset(const nlohmann::json& ruleset) {
+    if (!ruleset.is_object()) return {};
     const nlohmann::json objects = ruleset.value("nftables", nlohmann::json::array());
     FirewallFinding finding{"nftables", true};
     for (const nlohmann::json& object : objects) {
@@ -92,9 +93,15 @@ FirewallLook LookAtNftables() {
         }
         return {std::nullopt, "the nftables ruleset: nft failed: " + nft.errorText.substr(0, nft.errorText.find('\n'))};
     }
+    // A field of another type than nft gives it would throw; it is nft's JSON that cannot be read.
+    const FirewallLook unreadable{std::nullopt, "the nftables ruleset: nft's JSON could not be read"};
     const nlohmann::json ruleset = nlohmann::json::parse(nft.out, nullptr, false);
-    if (ruleset.is_discarded()) return {std::nullopt, "the nftables ruleset: nft's JSON could not be read"};
-    return JudgeNftablesRuleset(ruleset);
+    if (ruleset.is_discarded()) return unreadable;
+    try {
+        return JudgeNftablesRuleset(ruleset);
+    } catch (const nlohmann::json::exception&) {
+        return unreadable;
+    }
 }
 
 }  // namespace quorrel::cli

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "curl_connect_failure.h"
 #include "curl_options.h"
 #include "ipv4_text.h"
 #include "unit_text.h"
@@ -52,13 +53,6 @@ int NoteAccepted(void* exchange, curl_socket_t, curlsocktype purpose) {
 
 std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
 
-bool ConnectFailed(CURL* handle, CURLcode result) {
-    if (result == CURLE_COULDNT_CONNECT) return true;
-    if (result != CURLE_OPERATION_TIMEDOUT) return false;
-    curl_off_t connectedAfter = 0;
-    curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connectedAfter);
-    return connectedAfter == 0;
-}
 
 // A data connection that never came, as opposed to a server that said no.
 bool DataConnectionMissing(CURLcode result) {
@@ -113,7 +107,7 @@ FtpProbe ProbeUnitFtp(std::uint32_t address) {
 
     CURLcode result = curl_easy_perform(handle.get());
     if (result != CURLE_OK) {
-        probe.login = ConnectFailed(handle.get(), result) ? FtpStep::Blocked : FtpStep::Refused;
+        probe.login = varl::ConnectFailed(handle.get(), result) ? FtpStep::Blocked : FtpStep::Refused;
         probe.detail = Detail(result, exchange);
         return probe;
     }
