@@ -1,7 +1,6 @@
 #include "discover_command.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "discovery.h"
@@ -24,14 +23,7 @@ void DefineDiscoverCommand(CLI::App& program, Invocation& invocation) {
         "  quorrel discover --format csv > units.csv\n"
         "  quorrel discover --format json --interface eth1\n"
         "  quorrel discover --target 10.80.0.0/24          # a site behind a router");
-    command->add_option("--format", *format, "table for people (the default); json or csv for scripts")
-        ->option_text("table|json|csv")
-        ->transform([](std::string value) {
-            std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
-            if (value != "table" && value != "json" && value != "csv")
-                throw CLI::ValidationError("'" + value + "' is not a format: use table, json or csv");
-            return value;
-        });
+    AddFormatOption(*command, *format, {"table", "json", "csv"}, "table for people (the default); json or csv for scripts");
     command->callback([&invocation, options, format] {
         options->format = *format == "json"  ? OutputFormat::Json
                           : *format == "csv" ? OutputFormat::Csv

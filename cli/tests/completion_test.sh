@@ -21,10 +21,11 @@ expect() {  # WHAT EXPECTED ACTUAL
     fi
 }
 
-expect "commands" "apply discover set upload " "$(complete_line quorrel '')"
+expect "commands" "apply discover doctor set upload " "$(complete_line quorrel '')"
 expect "a command begun" "discover " "$(complete_line quorrel di)"
 expect "formats" "csv json table " "$(complete_line quorrel discover --format '')"
-for command in "" discover set apply upload; do
+expect "doctor's formats" "json text " "$(complete_line quorrel doctor --format '')"
+for command in "" discover set apply upload doctor; do
     listed=$("$program" $command --help | grep -oE '^  (-h,)?--[a-z-]+' | sed 's/^ *-h,//; s/^ *//' | sort | tr '\n' ' ')
     expect "options of '${command:-quorrel}'" "$listed" "$(complete_line quorrel $command --)"
 done

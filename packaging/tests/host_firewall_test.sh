@@ -3,8 +3,9 @@
 # answers come from their own addresses and connection tracking does not take them for replies;
 # after the allowance that the README and quorrel(1) give, it finds every unit. For firewalld that
 # is the service "quorrel" as the package installs it, which firewalld must have loaded, added now
-# and, with --permanent, kept across a reload. Around the lab, the machine's own ruleset and the
-# firewalls' files must stay as they were.
+# and, with --permanent, kept across a reload. quorrel doctor names the firewall and that allowance
+# at the default policy (exit 1), and finds no problem after it (exit 0). Around the lab, the
+# machine's own ruleset and the firewalls' files must stay as they were.
 #   host_firewall_test.sh firewalld|ufw QUORREL LAB-COMMAND...
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -36,7 +37,25 @@ found() {
     echo $(( $(grep -c . <<<"$listing") - 1 ))
 }
 
+# quorrel doctor: its output in $report, its exit status in $doctor_status.
+doctor() {
+    doctor_status=0
+    report=$("$quorrel" doctor --timeout 300 2>&1) || doctor_status=$?
+}
+expect_in_report() {  # TEXT...
+    local text
+    for text in "$@"; do grep -qF -- "$text" <<<"$report" || fail "doctor did not say '$text':"$'\n'"$report"; done
+}
+
 [[ $(found) == 0 ]] || fail "$LAB_FIREWALL at its default policy let the units' answers in"
+doctor
+(( doctor_status == 1 )) || fail "doctor at $LAB_FIREWALL's default policy did not exit 1:"$'\n'"$report"
+case $LAB_FIREWALL in
+    firewalld) expect_in_report "$units replies reached lab0 but none reached quorrel: the host firewall (firewalld) drops them." \
+                   "fix: firewall-cmd --add-service=quorrel" "firewall-cmd --permanent --add-service=quorrel" ;;
+    ufw) expect_in_report "$units replies reached lab0 but none reached quorrel: the host firewall (ufw) drops them." \
+             "fix: ufw allow proto udp from any port 8001" ;;
+esac
 case $LAB_FIREWALL in
     firewalld)
         firewall-cmd --add-service=quorrel >/dev/null
@@ -50,4 +69,7 @@ case $LAB_FIREWALL in
         [[ $(found) == "$units" ]] || fail "ufw allow proto udp from any port 8001: found $(found) of $units units"
         ;;
 esac
+doctor
+(( doctor_status == 0 )) || fail "doctor after the allowance did not exit 0:"$'\n'"$report"
+expect_in_report "No problem found."
 echo "$LAB_FIREWALL: no unit at the default policy, all $units after the allowance"

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "curl_connect_failure.h"
 #include "curl_options.h"
 #include "dotted_quad.h"
 #include "failure_texts.h"
@@ -116,15 +117,6 @@ bool SetStoreOptions(CURL* handle, const std::string& fileUrl, curl_slist* typeC
         .Set(CURLOPT_READFUNCTION, ReadForStore)
         .Set(CURLOPT_READDATA, static_cast<void*>(step));
     return options.ok();
-}
-
-// A connect that failed or timed out before the TCP connection stood; a refused login is not one.
-bool ConnectFailed(CURL* handle, CURLcode result) {
-    if (result == CURLE_COULDNT_CONNECT) return true;
-    if (result != CURLE_OPERATION_TIMEDOUT) return false;
-    curl_off_t connectedAfter = 0;
-    curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connectedAfter);
-    return connectedAfter == 0;
 }
 
 bool LogIn(CURL* handle, TransferWatch& watch, const Trace& trace) {

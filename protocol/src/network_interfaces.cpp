@@ -91,6 +91,7 @@ InterfaceChoice ChooseInterfaces(const std::vector<NetworkInterface>& all, std::
         const char* why = narrowed && !Names(wanted, candidate.name) ? "not named in VARL_INTERFACES" : Unusable(candidate);
         if (why != nullptr) {
             trace.Line("skipped %s: %s", candidate.name.c_str(), why);
+            choice.leftOut.push_back({candidate, why});
         } else {
             choice.chosen.push_back(candidate);
         }

@@ -39,9 +39,17 @@ public:
     std::vector<NetworkInterface> List() override;
 };
 
+// An interface a broadcast does not go out of, and why: "loopback", "down", "not running (no
+// carrier)", "cannot broadcast", "no IPv4 address" or "not named in VARL_INTERFACES".
+struct LeftOutInterface {
+    NetworkInterface candidate;
+    const char* why = nullptr;
+};
+
 // The interfaces a broadcast goes out of.
 struct InterfaceChoice {
     std::vector<NetworkInterface> chosen;
+    std::vector<LeftOutInterface> leftOut;
     // wanted named interfaces, and none of them can carry a broadcast.
     bool wantedNoneUsable = false;
 };
@@ -49,7 +57,7 @@ struct InterfaceChoice {
 // Chooses from all the interfaces that are up, running, broadcast-capable, not loopback and have
 // an IPv4 address; wanted (names separated by commas or blanks, empty for every interface)
 // narrows the choice to the interfaces it names, ignoring names no interface has. Each interface
-// left out gets a trace line saying why.
+// left out is listed with why, and gets a trace line saying so.
 InterfaceChoice ChooseInterfaces(const std::vector<NetworkInterface>& all, std::string_view wanted,
                                  const Trace& trace);
 

@@ -22,13 +22,14 @@ struct ChoiceRow {
 
 class ChoiceTest : public ::testing::TestWithParam<ChoiceRow> {};
 
-TEST_P(ChoiceTest, TakesOnlyWhatCanCarryABroadcastAndTracesWhyNot) {
+TEST_P(ChoiceTest, TakesOnlyWhatCanCarryABroadcastAndSaysWhyNot) {
     NetworkInterface candidate = ScriptedInterfaces::Usable("eth0", 2, 0x0A4D0001);
     GetParam().change(candidate);
     const TraceCapture capture;
     const InterfaceChoice choice = ChooseInterfaces({candidate}, GetParam().wanted, capture.trace());
     const std::string why = GetParam().whySkipped;
     EXPECT_EQ(choice.chosen.size(), why.empty() ? 1u : 0u);
+    EXPECT_EQ(choice.leftOut.empty() ? "" : choice.leftOut.front().why, why);
     const std::string trace = capture.Text();
     const std::string skipped = trace.substr(0, trace.find("varl: VARL_INTERFACES names"));
     EXPECT_EQ(skipped, why.empty() ? "" : "varl: skipped eth0: " + why + "\n");
