@@ -107,7 +107,7 @@ CheckResult CheckDiscovery(const DiscoveryFacts& facts, const FirewallFinding* b
         for (const std::string& name : withoutCarrier) {
             result.findings.push_back(name + " is up but has no carrier: is its cable in, and the units switched on?");
         }
-        result.findings.push_back("Units on a subnet of their own behind a router answer only when asked by address (VARL_TARGETS).");
+        result.findings.push_back("Units on a subnet of their own behind a router answer only when asked by address: quorrel doctor --target 10.80.0.0/24, with their subnet.");
     } else if (!facts.captured) {
         result.findings.push_back(std::to_string(facts.units.size()) + (facts.units.size() == 1 ? " unit" : " units") + " answered.");
     }

@@ -61,7 +61,7 @@ TEST_P(DiscoveryCheckTest, SaysWhatDroppedTheAnswers) {
 const std::map<std::uint32_t, std::uint32_t> kTwoAnswers = {{kFirst, 0x0A4D000A}, {kSecond, 0x0A4D000B}};
 constexpr const char* kNoneAnswered =
     " | wlan0 is up but has no carrier: is its cable in, and the units switched on?"
-    " | Units on a subnet of their own behind a router answer only when asked by address (VARL_TARGETS).";
+    " | Units on a subnet of their own behind a router answer only when asked by address: quorrel doctor --target 10.80.0.0/24, with their subnet.";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DiscoveryCheckTest,
