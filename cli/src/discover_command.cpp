@@ -16,7 +16,7 @@ void DefineDiscoverCommand(CLI::App& program, Invocation& invocation) {
         std::string("Usage: quorrel discover [--format table|json|csv] ") + kCommonUsage,
         "The table shows each unit's serial (five hexadecimal digits), DHCP (On, Off, or the digit the unit\n"
         "reported), address, mask, gateway and chip name. \"No units answered.\" goes to standard error when\n"
-        "none did. Units that report the same address have it marked * in the table, listed under\n"
+        "none did, with a hint at 'quorrel doctor'. Units that report the same address have it marked * in the table, listed under\n"
         "\"conflicts\" in JSON and named in a warning.\n\n"
         "Examples:\n"
         "  quorrel discover\n"
@@ -42,7 +42,12 @@ int RunDiscover(const LibraryExports& library, const CommonOptions& common, cons
     std::sort(discovery.units.begin(), discovery.units.end(),
               [](const DeviceRecord& a, const DeviceRecord& b) { return a.serial < b.serial; });
     console.out << FormatUnits(discovery.units, options.format);
-    if (discovery.units.empty()) console.err << "No units answered.\n";
+    if (discovery.units.empty()) {
+        // The commonest reason is not the units: a host firewall drops their answers, which come
+        // from the units' own addresses and so read as no reply to anything this PC sent.
+        console.err << "No units answered.\n"
+                    << "A firewall on this computer may drop the units' answers: 'quorrel doctor' tells.\n";
+    }
     for (const std::string& note : ConflictNotes(discovery.units)) console.Warning(note);
     return kExitDone;
 }
