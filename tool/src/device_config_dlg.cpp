@@ -16,6 +16,7 @@
 #include "dialog_runner.h"
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
+#include "library_call_runner.h"
 #include "message_boxes.h"
 #include "shown_texts.h"
 #include "unit_text.h"
@@ -73,8 +74,9 @@ Control* AddControl(QWidget* parent, const char* objectName, const QRect& geomet
 
 }  // namespace
 
-CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent)
-    : QDialog(parent, kFixedDialogFlags), m_record(record), m_library(library) {
+CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library,
+                                   LibraryCallRunner& calls, QWidget* parent)
+    : QDialog(parent, kFixedDialogFlags), m_record(record), m_library(library), m_calls(calls) {
     setFont(DialogFont());
     const DialogUnits du(font());
     const FieldLabels labels = CreateControls(du);
@@ -83,6 +85,10 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
     connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_radioOff, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
     connect(m_radioOn, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
+    connect(&m_calls, &LibraryCallRunner::busyChanged, this, [this](bool busy) {
+        m_btnSave->setEnabled(!busy);
+        m_btnCancel->setEnabled(!busy);
+    });
     setFixedSize(du.Size(256, 109));
     setWindowTitle(QStringLiteral("Device Configuration"));
 }
@@ -173,6 +179,11 @@ void CDeviceConfigDlg::UpdateAddressControls() {
     m_ipGateway->setEnabled(staticAddressing);
 }
 
+void CDeviceConfigDlg::done(int result) {
+    if (m_calls.Busy()) return;
+    QDialog::done(result);
+}
+
 void CDeviceConfigDlg::OnOK() {
     SendConfiguration();
     accept();
@@ -183,12 +194,15 @@ void CDeviceConfigDlg::SendConfiguration() {
         m_record, {DhcpChoice(), m_ipAddress->Value(), m_ipNetMask->Value(), m_ipGateway->Value()});
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
     std::optional<WaitCursor> waitCursor;
-    const std::optional<quorrel::CallFailure> failure =
-        quorrel::SendConfiguration(m_library, m_record, [&] { waitCursor.emplace(); });
+    std::optional<quorrel::CallFailure> failure;
+    m_calls.Run([&] {
+        failure = quorrel::SendConfiguration(m_library, m_record,
+                                             [&] { m_calls.OnWindowThread([&] { waitCursor.emplace(); }); });
+    });
     if (failure) {
-        ShowCallFailure(*failure);
+        ShowCallFailure(this, *failure);
     } else {
-        ShowInfo(quorrel::texts::kConfigurationSent);
+        ShowInfo(this, quorrel::texts::kConfigurationSent);
     }
 }
 

@@ -8,7 +8,9 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QFileInfo>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTreeWidget>
@@ -33,6 +35,7 @@
 #include "tree_lines_style.h"
 #include "unit_text.h"
 #include "upload.h"
+#include "upload_progress_window.h"
 #include "wait_cursor.h"
 #include "web_browser.h"
 
@@ -42,6 +45,10 @@ namespace {
 // The window asks with room for four units first, as it always has: most small sites have no
 // more. When more answer it asks again with room for all of them.
 constexpr std::uint32_t kFirstDiscoveryCapacity = 4;
+
+// Below "No Quorrel units found.": the commonest reason on a Linux desktop, and where to learn more.
+constexpr const char* kNoUnitsFoundDetail =
+    "A firewall on this computer may drop the units' replies: \"quorrel doctor\" in a terminal tells.";
 
 QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName, const QRect& geometry) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -141,6 +148,7 @@ void CParbexDlg::ConnectCommands() {
     connect(m_actionAbout, &QAction::triggered, this, &CParbexDlg::OnAbout);
     connect(m_actionCopyAddress, &QAction::triggered, this, &CParbexDlg::OnCopyAddress);
     connect(m_actionOpenInBrowser, &QAction::triggered, this, &CParbexDlg::OnOpenInWebBrowser);
+    connect(&m_calls, &LibraryCallRunner::busyChanged, this, &CParbexDlg::UpdateCommandButtons);
 }
 
 void CParbexDlg::AnchorToEdges(const DialogUnits& du, QGroupBox* frame) {
@@ -167,8 +175,26 @@ void CParbexDlg::OnAbout() {
 }
 
 void CParbexDlg::done(int result) {
+    if (m_calls.Busy()) {
+        m_closeAfterCall = result;
+        return;
+    }
     QSettings().setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
     QDialog::done(result);
+}
+
+bool CParbexDlg::CallLibrary(const std::function<void()>& call) {
+    // A disabled button gives its focus to the next control, which may be Close: the tree takes it
+    // instead, and the button gets it back.
+    QPointer<QWidget> focus = focusWidget();
+    if (qobject_cast<QPushButton*>(focus) != nullptr && focus != m_btnClose) m_treeDevices->setFocus();
+    m_calls.Run(call);
+    if (m_closeAfterCall) {
+        done(*m_closeAfterCall);
+        return false;
+    }
+    if (focus != nullptr && focus->isEnabled()) focus->setFocus();
+    return true;
 }
 
 void CParbexDlg::resizeEvent(QResizeEvent* event) {
@@ -178,6 +204,7 @@ void CParbexDlg::resizeEvent(QResizeEvent* event) {
 
 void CParbexDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // Configure is disabled while a call runs, and so is its key.
         OnConfigure();
         return;
     }
@@ -204,16 +231,21 @@ void CParbexDlg::FillDeviceTree() {
 }
 
 void CParbexDlg::UpdateCommandButtons() {
-    m_btnConfigure->setEnabled(SelectedRecordIndex(true) >= 0);
-    m_btnUpload->setEnabled(SelectedRecordIndex(false) >= 0);
+    // While a call runs every command waits; Close stays, and closes once the call has ended.
+    const bool idle = !m_calls.Busy();
+    m_btnDiscover->setEnabled(idle);
+    m_btnConfigure->setEnabled(idle && SelectedRecordIndex(true) >= 0);
+    m_btnUpload->setEnabled(idle && SelectedRecordIndex(false) >= 0);
     // Any item of a unit gives its address.
-    m_actionCopyAddress->setEnabled(SelectedRecordIndex(false) >= 0);
-    m_actionOpenInBrowser->setEnabled(SelectedRecordIndex(false) >= 0);
+    m_actionCopyAddress->setEnabled(idle && SelectedRecordIndex(false) >= 0);
+    m_actionOpenInBrowser->setEnabled(idle && SelectedRecordIndex(false) >= 0);
+    m_actionAbout->setEnabled(idle);
 }
 
 void CParbexDlg::OnDiscover() {
+    if (m_calls.Busy()) return;
     if (!m_library.LoadProtocolLibrary()) {
-        ShowFailure(quorrel::texts::kCouldNotLoadLibrary);
+        ShowFailure(this, quorrel::texts::kCouldNotLoadLibrary);
         return;
     }
     ClearDeviceTree();
@@ -222,27 +254,32 @@ void CParbexDlg::OnDiscover() {
     // The wait cursor covers the first call, and its failure box; the second call, when more
     // units answer than the first array holds, runs without it.
     std::optional<WaitCursor> waitCursor;
-    quorrel::Discovery found =
-        quorrel::DiscoverAllUnits(m_library, kFirstDiscoveryCapacity, quorrel::kDiscoveryTimeoutMs,
-                                  {[&] { waitCursor.emplace(); }, [&] { waitCursor.reset(); }});
+    const quorrel::DiscoveryHooks hooks{[&] { m_calls.OnWindowThread([&] { waitCursor.emplace(); }); },
+                                        [&] { m_calls.OnWindowThread([&] { waitCursor.reset(); }); }};
+    quorrel::Discovery found;
+    if (!CallLibrary([&] {
+            found = quorrel::DiscoverAllUnits(m_library, kFirstDiscoveryCapacity, quorrel::kDiscoveryTimeoutMs, hooks);
+        })) {
+        return;
+    }
     if (found.failure) {
-        ShowCallFailure(*found.failure);
+        ShowCallFailure(this, *found.failure);
         return;
     }
     waitCursor.reset();
     m_devices = std::move(found.units);
     if (m_devices.empty()) {
-        ShowInfo(quorrel::texts::kNoUnitsFound);
+        ShowInfo(this, quorrel::texts::kNoUnitsFound, kNoUnitsFoundDetail);
     }
     FillDeviceTree();
 }
 
 void CParbexDlg::OnConfigure() {
     const int index = SelectedRecordIndex(true);
-    if (index < 0) {
+    if (index < 0 || m_calls.Busy()) {
         return;
     }
-    CDeviceConfigDlg dialog(m_devices[static_cast<std::size_t>(index)], m_library, this);
+    CDeviceConfigDlg dialog(m_devices[static_cast<std::size_t>(index)], m_library, m_calls, this);
     if (dialog.DoModal() == QDialog::Accepted) {
         m_devices[static_cast<std::size_t>(index)] = dialog.Record();
         FillDeviceTree();
@@ -253,14 +290,14 @@ void CParbexDlg::OnUploadFile() {
     // The target is known before the user is asked for a file: without a unit at or above the
     // selection there is nothing to upload to.
     const int index = SelectedRecordIndex(false);
-    if (index < 0) {
+    if (index < 0 || m_calls.Busy()) {
         return;
     }
-    const std::uint32_t address = m_devices[static_cast<std::size_t>(index)].address;
+    const DeviceRecord unit = m_devices[static_cast<std::size_t>(index)];
 
     const std::optional<QString> chosen = CurrentDialogRunner().ChooseUploadFile(this);
     if (!chosen.has_value()) {
-        ShowInfo(quorrel::texts::kUploadCancelled);
+        ShowInfo(this, quorrel::texts::kUploadCancelled);
         return;
     }
     // Redrawn at once where the file dialog was, before the upload blocks the window.
@@ -268,7 +305,7 @@ void CParbexDlg::OnUploadFile() {
 
     const QString& localPath = *chosen;
     if (localPath.isEmpty()) {
-        ShowInfo(quorrel::texts::kNoFileSelected);
+        ShowInfo(this, quorrel::texts::kNoFileSelected);
         return;
     }
     // Held whole, in the file system's own encoding: no length limit, nothing cut.
@@ -276,13 +313,25 @@ void CParbexDlg::OnUploadFile() {
 
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
     std::optional<WaitCursor> waitCursor;
-    const std::optional<quorrel::CallFailure> failure =
-        quorrel::UploadFile(m_library, address, localPathBytes, quorrel::DefaultRemoteName(localPathBytes),
-                            [&] { waitCursor.emplace(); });
+    std::optional<quorrel::CallFailure> failure;
+    {
+        UploadProgressWindow progress(
+            localPath, QFileInfo(localPath).size(),
+            QString::fromLocal8Bit(quorrel::DeviceItemText(unit) + " at " + quorrel::FormatAddress(unit.address)),
+            this);
+        progress.Start();
+        if (!CallLibrary([&] {
+                failure = quorrel::UploadFile(m_library, unit.address, localPathBytes,
+                                              quorrel::DefaultRemoteName(localPathBytes),
+                                              [&] { m_calls.OnWindowThread([&] { waitCursor.emplace(); }); });
+            })) {
+            return;
+        }
+    }
     if (failure) {
-        ShowCallFailure(*failure);
+        ShowCallFailure(this, *failure);
     } else {
-        ShowInfo(quorrel::texts::kTransferSuccessful);
+        ShowInfo(this, quorrel::texts::kTransferSuccessful);
     }
 }
 
@@ -334,7 +383,7 @@ void CParbexDlg::OnOpenInWebBrowser() {
     }
     const std::string url = quorrel::WebAddress(m_devices[static_cast<std::size_t>(index)]);
     if (!CurrentWebBrowser().Open(QUrl(QString::fromLatin1(url)))) {
-        ShowFailure("Could not open " + url + " in a web browser.");
+        ShowFailure(this, "Could not open " + url + " in a web browser.");
     }
 }
 

@@ -5,9 +5,12 @@
 #include <QDialog>
 #include <QIcon>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "library_call_runner.h"
 #include "varl.h"
 
 class QAction;
@@ -43,7 +46,8 @@ public:
     void OnCopyAddress();
     void OnOpenInWebBrowser();
 
-    // Remembers the window's size and position, then ends it.
+    // Remembers the window's size and position, then ends it. Asked while a library call runs, it
+    // ends the window once the call has ended: a call is never cut, and nothing is shown after it.
     void done(int result) override;
 
     // Where the window's size and position are remembered between runs (QSettings).
@@ -68,6 +72,10 @@ private:
     void ConnectCommands();
     void AnchorToEdges(const DialogUnits& du, QGroupBox* frame);
 
+    // Runs call off the window's thread with the commands disabled. False when the window was
+    // closed meanwhile: the command then shows nothing more.
+    bool CallLibrary(const std::function<void()>& call);
+
     QTreeWidgetItem* SelectedItem() const;
     // The index of the record of the unit the selected item belongs to, or -1 when nothing is
     // selected or the item's kind does not allow the command.
@@ -76,6 +84,9 @@ private:
     void ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
 
     quorrel::LibraryBinding& m_library;
+    LibraryCallRunner m_calls;
+    // The result a close asked for while a call ran.
+    std::optional<int> m_closeAfterCall;
 
     QPushButton* m_btnClose;
     QPushButton* m_btnDiscover;

@@ -12,6 +12,7 @@
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
 #include "library_binding.h"
+#include "library_call_runner.h"
 #include "shown_texts.h"
 #include "tool_test_support.h"
 
@@ -46,7 +47,7 @@ protected:
     // Runs the dialog on record as the main window does, and takes back the record it hands
     // over; script plays the user.
     int Run(DeviceRecord& record, const std::function<void(QDialog&)>& script) {
-        CDeviceConfigDlg dialog(record, *binding);
+        CDeviceConfigDlg dialog(record, *binding, calls);
         dialogs.script = script;
         const int result = dialog.DoModal();
         record = dialog.Record();
@@ -70,6 +71,7 @@ protected:
     ScriptedDialogs dialogs;
     std::unique_ptr<FakeLibrary> fake;
     std::unique_ptr<quorrel::LibraryBinding> binding;
+    LibraryCallRunner calls;
 };
 
 TEST_F(DeviceConfigDlgTest, DhcpOnOpensWithOnAndDisabledFieldsAndSaveZeroesTheAddresses) {
@@ -274,13 +276,13 @@ TEST_F(DeviceConfigDlgTest, GrowsWithALargerApplicationFont) {
     const QFont previous = QApplication::font();
     QSize normal;
     {
-        CDeviceConfigDlg dialog(DeviceRecord{}, *binding);
+        CDeviceConfigDlg dialog(DeviceRecord{}, *binding, calls);
         normal = dialog.size();
     }
     QFont larger = previous;
     larger.setPointSizeF(previous.pointSizeF() * 2);
     QApplication::setFont(larger);
-    CDeviceConfigDlg dialog(DeviceRecord{}, *binding);
+    CDeviceConfigDlg dialog(DeviceRecord{}, *binding, calls);
     QApplication::setFont(previous);
     EXPECT_GT(dialog.width(), normal.width());
     EXPECT_GT(dialog.height(), normal.height());

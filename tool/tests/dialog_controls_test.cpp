@@ -20,6 +20,7 @@
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
 #include "library_binding.h"
+#include "library_call_runner.h"
 #include "parbex_dlg.h"
 #include "tool_test_support.h"
 
@@ -56,7 +57,7 @@ protected:
         }
         case Dialog::DeviceConfiguration: {
             auto config = std::make_unique<CDeviceConfigDlg>(
-                MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"), binding);
+                MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"), binding, calls);
             config->DoModal();  // the scripted runner only initialises it
             return config;
         }
@@ -70,6 +71,7 @@ protected:
     testing::ScriptedDialogs dialogs;
     testing::FakeLibrary fake;
     quorrel::LibraryBinding binding;
+    LibraryCallRunner calls;
 };
 
 // The texts of a dialog's labels and buttons, in the order they were made (the template's).

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include "parbex_app.h"
 #include "tool_test_support.h"
 #include "upload_file_dialog.h"
+#include "upload_progress_window.h"
 #include "web_browser.h"
 
 namespace parbex {
@@ -271,9 +273,12 @@ TEST_F(ParbexDlgTest, TheTreeIsEmptiedBeforeTheLibraryIsAsked) {
     EXPECT_EQ(Tree()->topLevelItemCount(), 6);
 }
 
-TEST_F(ParbexDlgTest, NoUnitsFoundIsAnInformationAndAnEmptyTree) {
+TEST_F(ParbexDlgTest, NoUnitsFoundIsAnInformationWithTheFirewallHintAndAnEmptyTree) {
     Discover({Answer({})});
-    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("No Quorrel units found.")});
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info(
+                                  "No Quorrel units found.",
+                                  "A firewall on this computer may drop the units' replies: \"quorrel doctor\" in a "
+                                  "terminal tells.")});
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
     EXPECT_TRUE(window->Devices().empty());
 }
@@ -377,6 +382,36 @@ TEST_F(ParbexDlgTest, CancelInTheDialogLeavesTheTreeAsItWas) {
     EXPECT_EQ(Tree()->selectedItems().value(0), Detail(0, 1));
 }
 
+// The longest time the window's event loop went without turning while action ran, as a timer on the
+// window's thread that fires every 10 ms sees it. each runs at every tick.
+qint64 LongestStallMs(const std::function<void()>& action, const std::function<void()>& each = {}) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+        if (each) each();
+    });
+    clock.start();
+    ticker.start();
+    action();
+    return std::max(longest, clock.elapsed() - last);
+}
+
+TEST_F(ParbexDlgTest, ASlowDiscoveryLeavesTheWindowTurningWithItsCommandsDisabled) {
+    fake->State().callDurationMs = 1000;
+    int ticksWhileDiscoverEnabled = 0;
+    const qint64 stall = LongestStallMs([this] { DiscoverSix(); },
+                                        [&] { ticksWhileDiscoverEnabled += Button("discoverButton")->isEnabled(); });
+    EXPECT_LE(stall, 50);
+    EXPECT_EQ(ticksWhileDiscoverEnabled, 0);
+    EXPECT_EQ(Tree()->topLevelItemCount(), 6);
+    EXPECT_TRUE(Button("discoverButton")->isEnabled());
+}
+
 class ParbexDlgUploadTest : public ParbexDlgTest {
 protected:
     ParbexDlgUploadTest() {
@@ -406,6 +441,43 @@ TEST_F(ParbexDlgUploadTest, FromADetailItemOfTheSecondUnitGoesToTheSecondUnitsAd
     EXPECT_EQ(calls[0].ignoredNumber, 0u);
     EXPECT_EQ(waitCursor.seen, std::vector<bool>{true});
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
+}
+
+TEST_F(ParbexDlgUploadTest, ASlowUploadLeavesTheWindowTurningAndShowsItsProgressAfterASecond) {
+    DiscoverSix();
+    ClickItem(Detail(1, 3));
+    dialogs.files.push_back(path);
+    fake->State().callDurationMs = 3000;
+    QStringList shown;
+    const qint64 stall = LongestStallMs([this] { QTest::mouseClick(Button("uploadButton"), Qt::LeftButton); },
+                                        [&] {
+                                            auto* progress = window->findChild<UploadProgressWindow*>();
+                                            if (shown.isEmpty() && progress != nullptr && progress->isVisible()) {
+                                                shown << Find<QLabel>(*progress, "fileLabel")->text()
+                                                      << Find<QLabel>(*progress, "unitLabel")->text();
+                                            }
+                                        });
+    EXPECT_LE(stall, 50);
+    EXPECT_EQ(shown, (QStringList{"Uploading index.htm (14 bytes)", "to S/N 1B3C4h at 10.77.0.11"}));
+    EXPECT_EQ(window->findChild<UploadProgressWindow*>(), nullptr);
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
+    EXPECT_EQ(boxes.parents, std::vector<QWidget*>{window.get()});
+}
+
+TEST_F(ParbexDlgUploadTest, ClosingDuringAnUploadWaitsForItToEndThenCloses) {
+    DiscoverSix();
+    ClickItem(Detail(1, 3));
+    dialogs.files.push_back(path);
+    fake->State().callDurationMs = 1000;
+    bool closedAtOnce = true;
+    QTimer::singleShot(200, window.get(), [this, &closedAtOnce] { closedAtOnce = window->close(); });
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    EXPECT_FALSE(closedAtOnce);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_UploadFile").size(), 1u);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ParbexDlgUploadTest, FromADeviceItemGoesToThatUnit) {
@@ -466,6 +538,9 @@ TEST_P(ParbexDlgUploadOutcomeTest, ShowsTheOutcome) {
     QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
     EXPECT_EQ(dialogs.fileRequests, 1);
     EXPECT_EQ(boxes.messages, row.messages);
+    // Shown right after the file dialog closed, when Wayland has no active window: each box names
+    // the main window as its parent itself.
+    EXPECT_EQ(boxes.parents, std::vector<QWidget*>(row.messages.size(), window.get()));
     EXPECT_EQ(fake->CallsOf("VARL_Admin_UploadFile").size(), row.uploads);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
