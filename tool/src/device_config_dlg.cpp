@@ -97,7 +97,9 @@ CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits
     // Widgets are created in the template's tab order.
     m_btnSave = AddControl<QPushButton>(this, "saveButton", du.Rect(202, 4, 50, 14), QStringLiteral("&Save"));
     m_btnSave->setDefault(true);
+    m_btnSave->setToolTip(QStringLiteral("Send this addressing to the unit"));
     m_btnCancel = AddControl<QPushButton>(this, "cancelButton", du.Rect(202, 20, 50, 14), QStringLiteral("Cancel"));
+    m_btnCancel->setToolTip(QStringLiteral("Close without sending anything"));
 
     FieldLabels labels;
     labels.chipName = AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));

@@ -80,9 +80,13 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
 QGroupBox* CParbexDlg::CreateControls(const DialogUnits& du) {
     // Widgets are created in the template's tab order.
     m_btnClose = AddButton(this, "&Close", "closeButton", du.Rect(264, 8, 50, 14));
+    m_btnClose->setToolTip(QStringLiteral("End the program"));
     m_treeDevices = CreateDeviceTree(du.Rect(8, 24, 160, 155));
     m_btnDiscover = AddButton(this, "&Discover", "discoverButton", du.Rect(176, 24, 52, 14));
-    m_btnConfigure = AddButton(this, "&Configure...", "configureButton", du.Rect(176, 48, 52, 14));
+    m_btnDiscover->setToolTip(QStringLiteral("Find the Quorrel units on the network"));
+    // Alt+F: Alt+C belongs to Close.
+    m_btnConfigure = AddButton(this, "Con&figure...", "configureButton", du.Rect(176, 48, 52, 14));
+    m_btnConfigure->setToolTip(QStringLiteral("Change the selected unit's addressing"));
 
     auto* label = new QLabel(QStringLiteral("Devices on the network:"), this);
     label->setGeometry(du.Rect(8, 12, 118, 10));
@@ -93,6 +97,7 @@ QGroupBox* CParbexDlg::CreateControls(const DialogUnits& du) {
     frame->lower();
 
     m_btnUpload = AddButton(this, "&Upload File...", "uploadButton", du.Rect(176, 64, 52, 14));
+    m_btnUpload->setToolTip(QStringLiteral("Store a file on the selected unit by FTP"));
     return frame;
 }
 

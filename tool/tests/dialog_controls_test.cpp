@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
     Dialogs, DialogTextsTest,
     ::testing::Values(TextsRow{Dialog::MainWindow,
                                "Quorrel Config Tool",
-                               {"&Close", "&Discover", "&Configure...", "Devices on the network:", "&Upload File..."}},
+                               {"&Close", "&Discover", "Con&figure...", "Devices on the network:", "&Upload File..."}},
                       TextsRow{Dialog::DeviceConfiguration,
                                "Device Configuration",
                                {"&Save", "Cancel", "Chip name:", "Serial Number:", "DHCP:", "IP Address:", "Net mask:",
@@ -122,8 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"Tamberlode", "Parbex (ver 1.0)", "Copyright (C) 2026 Tamberlode", "OK"}}),
     [](const auto& info) { return NameOf(info.param.dialog); });
 
-// Alt with a button's underlined letter presses it. ("&Close" and "&Configure..." share theirs,
-// as in the template: Alt+C only moves the focus between them.)
+// Alt with a button's underlined letter presses it.
 struct MnemonicRow {
     const char* name;
     Dialog dialog;

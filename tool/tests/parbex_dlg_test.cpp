@@ -332,6 +332,26 @@ TEST_F(ParbexDlgTest, ClosingFromTheTitleBarEndsTheWindowWithoutTheDialog) {
     EXPECT_TRUE(dialogs.runTitles.empty());
 }
 
+TEST_F(ParbexDlgTest, FromTheKeyboardAltFConfiguresTheSelectedUnitAndAltCCloses) {
+    DiscoverSix();
+    ClickItem(Network(2));
+    QString serialShown;
+    dialogs.script = [&serialShown](QDialog& dialog) {
+        serialShown = Find<QLineEdit>(dialog, "serialEdit")->text();
+        Click(dialog, "cancelButton");
+    };
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
+    // A button pressed from the keyboard shows itself pressed for a moment before it acts.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !dialogs.runTitles.empty(); }, 2000));
+    EXPECT_EQ(serialShown, "1C4D5");
+
+    testing::ShowActive(*window);
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 2000));
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_EQ(dialogs.runTitles.size(), 1u);
+}
+
 TEST_F(ParbexDlgTest, EnterTriggersNoDisabledCommand) {
     DiscoverSix();
     Tree()->setFocus();
