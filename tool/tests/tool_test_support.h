@@ -8,6 +8,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPalette>
 #include <QString>
 #include <QTest>
 #include <QWidget>
