@@ -287,7 +287,10 @@ void CParbexDlg::OnConfigure() {
     CDeviceConfigDlg dialog(m_devices[static_cast<std::size_t>(index)], m_library, m_calls, this);
     if (dialog.DoModal() == QDialog::Accepted) {
         m_devices[static_cast<std::size_t>(index)] = dialog.Record();
+        // Rebuilt for the values entered, and shown as the user left it.
+        const TreeView view = SaveTreeView(*m_treeDevices);
         FillDeviceTree();
+        RestoreTreeView(*m_treeDevices, view);
     }
 }
 

@@ -104,13 +104,14 @@ protected:
         return {Button("configureButton")->isEnabled(), Button("uploadButton")->isEnabled()};
     }
 
-    bool AnythingExpanded() const {
+    // The expanded items: a device item by its text, a network item after its device item's.
+    QStringList ExpandedItems() const {
+        QStringList expanded;
         for (int i = 0; i < Tree()->topLevelItemCount(); ++i) {
-            if (Device(i)->isExpanded() || Network(i)->isExpanded()) {
-                return true;
-            }
+            if (Device(i)->isExpanded()) expanded << Device(i)->text(0);
+            if (Network(i)->isExpanded()) expanded << Device(i)->text(0) + " > " + Network(i)->text(0);
         }
-        return false;
+        return expanded;
     }
 
     MessageRecorder boxes;
@@ -217,9 +218,21 @@ TEST_F(ParbexDlgTest, BuildsThreeLevelsPerUnitCollapsedAndUnselected) {
     EXPECT_EQ(Device(0)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Device));
     EXPECT_EQ(Network(0)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Network));
     EXPECT_EQ(Detail(0, 4)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Detail));
-    EXPECT_FALSE(AnythingExpanded());
+    EXPECT_TRUE(ExpandedItems().isEmpty());
     EXPECT_TRUE(Tree()->selectedItems().isEmpty());
     EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
+}
+
+TEST_F(ParbexDlgTest, UnitsReportingOneAddressAreBothMarkedNamingTheOther) {
+    std::vector<DeviceRecord> units = SixUnits();
+    units[4].address = units[1].address;
+    Discover({Answer(units), Answer(units)});
+    QStringList marked;
+    for (int row = 0; row < Tree()->topLevelItemCount(); ++row) {
+        if (!Device(row)->icon(0).isNull()) marked << Device(row)->text(0) + ": " + Device(row)->toolTip(0);
+    }
+    EXPECT_EQ(marked, (QStringList{"S/N 1B3C4h: Another unit reports 10.77.0.11 too: S/N 1E6F7h",
+                                   "S/N 1E6F7h: Another unit reports 10.77.0.11 too: S/N 1B3C4h"}));
 }
 
 TEST_F(ParbexDlgTest, TheSelectionDecidesWhichCommandsAreEnabled) {
@@ -367,9 +380,10 @@ TEST_F(ParbexDlgTest, EnterTriggersNoDisabledCommand) {
     EXPECT_EQ(fake->CallsOf("VARL_Admin_Discover").size(), 3u);
 }
 
-TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhateverTheLibraryAnswered) {
+TEST_F(ParbexDlgTest, AfterSaveTheTreeShowsTheEnteredValuesAsTheUserLeftItWhateverTheLibraryAnswered) {
     DiscoverSix();
     fake->State().setConfigResult = 0;
+    Device(4)->setExpanded(true);
     ClickItem(Detail(1, 2));
     dialogs.script = [](QDialog& dialog) {
         auto* address = Find<Ipv4AddressEdit>(dialog, "ipAddress");
@@ -382,8 +396,9 @@ TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhat
     ASSERT_EQ(dialogs.runTitles.size(), 1u);
     EXPECT_EQ(Detail(1, 2)->text(0), "Address: 10.77.200.5");
     EXPECT_EQ(Device(1)->text(0), "S/N 1B3C4h");
-    EXPECT_FALSE(AnythingExpanded());
-    EXPECT_TRUE(Tree()->selectedItems().isEmpty());
+    EXPECT_EQ(ExpandedItems(), (QStringList{"S/N 1B3C4h", "S/N 1B3C4h > Network Configuration", "S/N 1E6F7h"}));
+    EXPECT_EQ(Tree()->selectedItems(), QList<QTreeWidgetItem*>{Detail(1, 2)});
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(true, true));
     const auto calls = fake->CallsOf("VARL_Admin_SetConfig");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].firstArgument, 0x1B3C4u);
