@@ -19,6 +19,7 @@
 #include "library_call_runner.h"
 #include "message_boxes.h"
 #include "shown_texts.h"
+#include "template_fit.h"
 #include "unit_text.h"
 #include "wait_cursor.h"
 
@@ -30,8 +31,11 @@ constexpr int kMarginUnits = 4;
 // The right-aligned labels end at 51 units, their fields begin at 60.
 constexpr int kLabelRightUnits = 51;
 constexpr int kFieldLeftUnits = 60;
-// The least space kept between a control grown to its text and its neighbour.
+// The least space kept between a label grown to its text and its field.
 constexpr int kGapUnits = 2;
+// The template's size.
+constexpr int kWidthUnits = 256;
+constexpr int kHeightUnits = 109;
 
 QLabel* AddRightAlignedLabel(QWidget* parent, const char* text, const QRect& geometry) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -56,11 +60,13 @@ void FitRightAlignedLabels(const DialogUnits& du, const std::vector<QLabel*>& la
     }
 }
 
-// A control whose text is wider than the template's slot grows to the right, up to rightLimit.
-void GrowToText(QWidget* control, int rightLimit) {
-    QRect slot = control->geometry();
-    slot.setWidth(std::min(std::max(slot.width(), control->sizeHint().width()), rightLimit - slot.left()));
-    control->setGeometry(slot);
+// Five of the widest hexadecimal digit.
+QString WidestSerial(const QFontMetrics& metrics) {
+    QChar widest = QLatin1Char('0');
+    for (const QChar digit : QStringLiteral("0123456789ABCDEF")) {
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widest)) widest = digit;
+    }
+    return QString(5, widest);
 }
 
 // A control of the template: its object name, by which tests find it, and its place.
@@ -89,7 +95,6 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
         m_btnSave->setEnabled(!busy);
         m_btnCancel->setEnabled(!busy);
     });
-    setFixedSize(du.Size(256, 109));
     setWindowTitle(QStringLiteral("Device Configuration"));
 }
 
@@ -130,9 +135,23 @@ CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits
     auto* hexLabel = new QLabel(QStringLiteral("(hex)"), this);
     hexLabel->setGeometry(du.Rect(94, 11, 26, 10));
 
-    GrowToText(m_radioOff, m_radioOn->x() - du.X(kGapUnits));
-    GrowToText(m_radioOn, m_btnSave->x() - du.X(kGapUnits));
-    GrowToText(hexLabel, m_btnSave->x() - du.X(kGapUnits));
+    // A serial has five hexadecimal digits; the chip name is read-only, and scrolls if ever longer.
+    TemplateFit fit(du, du.Size(kWidthUnits, kHeightUnits));
+    fit.Add(m_btnSave);
+    fit.Add(m_btnCancel);
+    fit.Add(m_editSerial, LineEditSizeFor(*m_editSerial, WidestSerial(m_editSerial->fontMetrics())));
+    fit.Add(m_editChipName, QSize(0, m_editChipName->sizeHint().height()));
+    for (QWidget* control : std::initializer_list<QWidget*>{m_ipAddress, m_ipNetMask, m_ipGateway, m_radioOff,
+                                                              m_radioOn, hexLabel}) {
+        fit.Add(control);
+    }
+    fit.AddLevelWith(labels.serial, m_editSerial);
+    fit.AddLevelWith(labels.chipName, m_editChipName);
+    fit.AddLevelWith(labels.dhcp, m_radioOff);
+    fit.AddLevelWith(labels.address, m_ipAddress);
+    fit.AddLevelWith(labels.netMask, m_ipNetMask);
+    fit.AddLevelWith(labels.gateway, m_ipGateway);
+    setFixedSize(fit.Place());
     return labels;
 }
 

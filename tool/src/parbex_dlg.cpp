@@ -32,6 +32,7 @@
 #include "library_binding.h"
 #include "message_boxes.h"
 #include "shown_texts.h"
+#include "template_fit.h"
 #include "tree_lines_style.h"
 #include "unit_text.h"
 #include "upload.h"
@@ -71,7 +72,7 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     QGroupBox* frame = CreateControls(du);
     CreateActions();
     ConnectCommands();
-    AnchorToEdges(du, frame);
+    AnchorToEdges(FitToStyle(du, frame), frame);
     setWindowTitle(QStringLiteral("Quorrel Config Tool"));
     setWindowIcon(m_hIcon);
     UpdateCommandButtons();
@@ -156,10 +157,23 @@ void CParbexDlg::ConnectCommands() {
     connect(&m_calls, &LibraryCallRunner::busyChanged, this, &CParbexDlg::UpdateCommandButtons);
 }
 
-void CParbexDlg::AnchorToEdges(const DialogUnits& du, QGroupBox* frame) {
+QSize CParbexDlg::FitToStyle(const DialogUnits& du, QGroupBox* frame) {
+    TemplateFit fit(du, du.Size(320, 189));
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (control == frame) {
+            fit.AddFrame(frame);
+        } else if (control == m_treeDevices) {
+            fit.Add(control, QSize());
+        } else {
+            fit.Add(control);
+        }
+    }
+    return fit.Place();
+}
+
+void CParbexDlg::AnchorToEdges(QSize firstSize, QGroupBox* frame) {
     // At its first size the window shows the template as drawn. It grows, never below that size:
     // the tree and its frame with it, the buttons keeping their distance to the right edge.
-    const QSize firstSize = du.Size(320, 189);
     m_anchors = std::make_unique<EdgeAnchors>(firstSize);
     m_anchors->Add(m_btnClose, EdgeAnchors::Top | EdgeAnchors::Right);
     m_anchors->Add(m_treeDevices, EdgeAnchors::Left | EdgeAnchors::Top | EdgeAnchors::Right | EdgeAnchors::Bottom);

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QSize>
 
 #include <functional>
 #include <memory>
@@ -70,7 +71,9 @@ private:
     QTreeWidget* CreateDeviceTree(const QRect& geometry);
     void CreateActions();
     void ConnectCommands();
-    void AnchorToEdges(const DialogUnits& du, QGroupBox* frame);
+    // Grows the controls to what the style needs for their texts; returns the window's first size.
+    QSize FitToStyle(const DialogUnits& du, QGroupBox* frame);
+    void AnchorToEdges(QSize firstSize, QGroupBox* frame);
 
     // Runs call off the window's thread with the commands disabled. False when the window was
     // closed meanwhile: the command then shows nothing more.
