@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,7 @@
 #include "ipv4_text.h"
 #include "library_binding.h"
 #include "message_boxes.h"
+#include "other_subnets_dlg.h"
 #include "shown_texts.h"
 #include "template_fit.h"
 #include "tree_lines_style.h"
@@ -46,6 +48,16 @@ namespace {
 // The window asks with room for four units first, as it always has: most small sites have no
 // more. When more answer it asks again with room for all of them.
 constexpr std::uint32_t kFirstDiscoveryCapacity = 4;
+
+// VARL_TARGETS as the program found it in its environment, before the window set it.
+const std::optional<std::string>& TargetsAtStart() {
+    static const std::optional<std::string> atStart = []() -> std::optional<std::string> {
+        const char* value = std::getenv("VARL_TARGETS");
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+    }();
+    return atStart;
+}
 
 // Below "No Quorrel units found.": the commonest reason on a Linux desktop, and where to learn more.
 constexpr const char* kNoUnitsFoundDetail =
@@ -73,6 +85,7 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     CreateActions();
     ConnectCommands();
     AnchorToEdges(FitToStyle(du, frame), frame);
+    PassOtherSubnetsToLibrary();
     setWindowTitle(QStringLiteral("Quorrel Config Tool"));
     setWindowIcon(m_hIcon);
     UpdateCommandButtons();
@@ -130,6 +143,9 @@ void CParbexDlg::CreateActions() {
     m_actionAbout->setShortcut(QKeySequence(Qt::Key_F1));
     m_actionAbout->setShortcutContext(Qt::WindowShortcut);
     addAction(m_actionAbout);
+    m_actionOtherSubnets = new QAction(QStringLiteral("Other &Subnets..."), this);
+    m_actionOtherSubnets->setObjectName(QStringLiteral("otherSubnetsAction"));
+    addAction(m_actionOtherSubnets);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The tree's own context menu acts on the unit of the item it is opened on; Ctrl+C in the
@@ -154,6 +170,7 @@ void CParbexDlg::ConnectCommands() {
     connect(m_actionAbout, &QAction::triggered, this, &CParbexDlg::OnAbout);
     connect(m_actionCopyAddress, &QAction::triggered, this, &CParbexDlg::OnCopyAddress);
     connect(m_actionOpenInBrowser, &QAction::triggered, this, &CParbexDlg::OnOpenInWebBrowser);
+    connect(m_actionOtherSubnets, &QAction::triggered, this, &CParbexDlg::OnOtherSubnets);
     connect(&m_calls, &LibraryCallRunner::busyChanged, this, &CParbexDlg::UpdateCommandButtons);
 }
 
@@ -259,6 +276,7 @@ void CParbexDlg::UpdateCommandButtons() {
     m_actionCopyAddress->setEnabled(idle && SelectedRecordIndex(false) >= 0);
     m_actionOpenInBrowser->setEnabled(idle && SelectedRecordIndex(false) >= 0);
     m_actionAbout->setEnabled(idle);
+    m_actionOtherSubnets->setEnabled(idle);
 }
 
 void CParbexDlg::OnDiscover() {
@@ -363,6 +381,8 @@ void CParbexDlg::ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPositio
         m_treeDevices->setCurrentItem(item);
         menu.addAction(m_actionCopyAddress);
         menu.addAction(m_actionOpenInBrowser);
+        menu.addSeparator();
+        menu.addAction(m_actionOtherSubnets);
     } else {
         menu.addActions(actions());
     }
@@ -407,6 +427,23 @@ void CParbexDlg::OnOpenInWebBrowser() {
     if (!CurrentWebBrowser().Open(QUrl(QString::fromLatin1(url)))) {
         ShowFailure(this, "Could not open " + url + " in a web browser.");
     }
+}
+
+void CParbexDlg::OnOtherSubnets() {
+    if (m_calls.Busy()) return;
+    QSettings settings;
+    COtherSubnetsDlg dialog(settings.value(QString::fromLatin1(kOtherSubnetsKey)).toString(),
+                            QString::fromStdString(TargetsAtStart().value_or(std::string())), this);
+    if (CurrentDialogRunner().RunModal(dialog) != QDialog::Accepted) return;
+    settings.setValue(QString::fromLatin1(kOtherSubnetsKey), dialog.List());
+    PassOtherSubnetsToLibrary();
+}
+
+void CParbexDlg::PassOtherSubnetsToLibrary() {
+    const std::string saved = QSettings().value(QString::fromLatin1(kOtherSubnetsKey)).toString().toStdString();
+    std::optional<std::string> targets = TargetsAtStart();
+    if (!saved.empty()) targets = targets && !targets->empty() ? *targets + "," + saved : saved;
+    m_calls.SetLibraryVariable("VARL_TARGETS", targets);
 }
 
 QTreeWidgetItem* CParbexDlg::SelectedItem() const {

@@ -46,6 +46,8 @@ public:
     // The context menu's commands on the unit of the selected item.
     void OnCopyAddress();
     void OnOpenInWebBrowser();
+    // Edits the other subnets that Discover and Save search besides the broadcast.
+    void OnOtherSubnets();
 
     // Remembers the window's size and position, then ends it. Asked while a library call runs, it
     // ends the window once the call has ended: a call is never cut, and nothing is shown after it.
@@ -53,6 +55,8 @@ public:
 
     // Where the window's size and position are remembered between runs (QSettings).
     static constexpr const char* kGeometryKey = "MainWindow/geometry";
+    // The other subnets to search, as the user entered them.
+    static constexpr const char* kOtherSubnetsKey = "Discovery/otherSubnets";
 
 protected:
     void ClearDeviceTree();
@@ -79,6 +83,10 @@ private:
     // closed meanwhile: the command then shows nothing more.
     bool CallLibrary(const std::function<void()>& call);
 
+    // Hands the saved other subnets, with those of VARL_TARGETS at start, to the library for its
+    // next call.
+    void PassOtherSubnetsToLibrary();
+
     QTreeWidgetItem* SelectedItem() const;
     // The index of the record of the unit the selected item belongs to, or -1 when nothing is
     // selected or the item's kind does not allow the command.
@@ -99,6 +107,7 @@ private:
     QAction* m_actionAbout;
     QAction* m_actionCopyAddress;
     QAction* m_actionOpenInBrowser;
+    QAction* m_actionOtherSubnets;
     std::unique_ptr<EdgeAnchors> m_anchors;
     QIcon m_hIcon;
 

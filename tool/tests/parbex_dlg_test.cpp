@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "about_dlg.h"
@@ -666,13 +668,16 @@ private:
     WebBrowser* m_previous;
 };
 
+// What the menu offers on a unit's item; the separator has no text.
+const QStringList kUnitMenu{"&Copy Address", "Open in &Web Browser", "", "Other &Subnets..."};
+
 struct TreeMenuRow {
     const char* name;
     int depth;  // 0 the device item, 1 the network item, 2 a detail, -1 no item
     QStringList offered;
 };
 
-class ParbexDlgTreeMenuTest : public ParbexDlgTest, public ::testing::WithParamInterface<TreeMenuRow> {
+class ParbexDlgTreeMenuFixture : public ParbexDlgTest {
 protected:
     // Sends receiver the event that asks for the tree's context menu, notes what the menu offers
     // and chooses the entry with the given text, if any.
@@ -711,6 +716,8 @@ protected:
     BrowserRecorder browser;
 };
 
+class ParbexDlgTreeMenuTest : public ParbexDlgTreeMenuFixture, public ::testing::WithParamInterface<TreeMenuRow> {};
+
 TEST_P(ParbexDlgTreeMenuTest, OffersTheUnitsAddressOnAnyOfItsItems) {
     DiscoverSix();
     ClickItem(Device(0));
@@ -728,10 +735,9 @@ TEST_P(ParbexDlgTreeMenuTest, OffersTheUnitsAddressOnAnyOfItsItems) {
 
 INSTANTIATE_TEST_SUITE_P(
     Items, ParbexDlgTreeMenuTest,
-    ::testing::Values(TreeMenuRow{"device_item", 0, {"&Copy Address", "Open in &Web Browser"}},
-                      TreeMenuRow{"network_item", 1, {"&Copy Address", "Open in &Web Browser"}},
-                      TreeMenuRow{"detail_item", 2, {"&Copy Address", "Open in &Web Browser"}},
-                      TreeMenuRow{"no_item", -1, {"&About Parbex..."}}),
+    ::testing::Values(TreeMenuRow{"device_item", 0, kUnitMenu}, TreeMenuRow{"network_item", 1, kUnitMenu},
+                      TreeMenuRow{"detail_item", 2, kUnitMenu},
+                      TreeMenuRow{"no_item", -1, {"&About Parbex...", "Other &Subnets..."}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTreeMenuTest, ADesktopWithoutABrowserSaysSo) {
@@ -748,10 +754,52 @@ TEST_F(ParbexDlgTreeMenuTest, TheMenuKeyOpensItOnTheCurrentItem) {
     // What the desktop's window sends its focus widget for the Menu key.
     Tree()->setFocus();
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), Tree()->mapToGlobal(QPoint()));
-    EXPECT_EQ(OpenMenu(Tree(), event, QStringLiteral("&Copy Address")),
-              (QStringList{"&Copy Address", "Open in &Web Browser"}));
+    EXPECT_EQ(OpenMenu(Tree(), event, QStringLiteral("&Copy Address")), kUnitMenu);
     EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.12");
 }
+
+struct OtherSubnetsRow {
+    const char* name;
+    const char* typed;
+    std::vector<RecordedMessage> messages;
+    // VARL_TARGETS as each discovery call found it.
+    std::vector<std::string> seenByLibrary;
+};
+
+class ParbexDlgOtherSubnetsTest : public ParbexDlgTreeMenuFixture,
+                                  public ::testing::WithParamInterface<OtherSubnetsRow> {};
+
+TEST_P(ParbexDlgOtherSubnetsTest, TheListReachesTheLibraryOnceTheLibraryWouldTakeIt) {
+    const OtherSubnetsRow& row = GetParam();
+    DiscoverSix();
+    std::vector<QWidget*> dialogsShown;
+    dialogs.script = [&row, &dialogsShown](QDialog& dialog) {
+        dialogsShown.push_back(&dialog);
+        Find<QLineEdit>(dialog, "listEdit")->setText(QString::fromLatin1(row.typed));
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    };
+    OpenMenu(PositionOf(0), QStringLiteral("Other &Subnets..."));
+    EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Other Subnets"});
+    EXPECT_EQ(boxes.messages, row.messages);
+    EXPECT_EQ(boxes.parents, std::vector<QWidget*>(row.messages.size(), dialogsShown.at(0)));
+
+    std::vector<std::string> seen;
+    fake->State().onCall = [&seen](const std::string& exportName) {
+        const char* targets = std::getenv("VARL_TARGETS");
+        if (exportName == "VARL_Admin_Discover") seen.push_back(targets != nullptr ? targets : "unset");
+    };
+    DiscoverSix();
+    EXPECT_EQ(seen, row.seenByLibrary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ParbexDlgOtherSubnetsTest,
+    ::testing::Values(OtherSubnetsRow{"taken", " 10.80.0.0/24, 10.81.0.7 ", {}, {"10.80.0.0/24, 10.81.0.7", "10.80.0.0/24, 10.81.0.7"}},
+                      OtherSubnetsRow{"refused",
+                                      "10.80.0.0/24 10.0.0.0/8",
+                                      {Failure("Argument error. VARL_TARGETS holds a range wider than /16.")},
+                                      {"unset", "unset"}}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTest, CtrlCInTheTreeCopiesTheSelectedUnitsAddress) {
     DiscoverSix();
