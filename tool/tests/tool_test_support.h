@@ -8,7 +8,6 @@
 #include <QCursor>
 #include <QDialog>
 #include <QLineEdit>
-#include <QPalette>
 #include <QString>
 #include <QTest>
 #include <QWidget>
@@ -23,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dark_palette.h"
 #include "device_record_testing.h"
 #include "dialog_runner.h"
 #include "fake_varl/fake_library.h"
@@ -56,22 +56,6 @@ inline RecordedMessage Info(const char* text, const char* detail = "") {
     return {QString::fromLatin1(text), MessageIcon::Information, QString::fromLatin1(detail)};
 }
 inline RecordedMessage Plain(const char* text) { return {QString::fromLatin1(text), MessageIcon::None, {}}; }
-
-// A dark palette as dark desktop themes give Fusion: light text on dark grey, the 3D roles dark too.
-inline QPalette DarkPalette() {
-    QPalette palette;
-    const std::pair<QPalette::ColorRole, QColor> roles[] = {
-        {QPalette::Window, QColor(53, 53, 53)},     {QPalette::WindowText, Qt::white},
-        {QPalette::Base, QColor(42, 42, 42)},       {QPalette::AlternateBase, QColor(66, 66, 66)},
-        {QPalette::Text, Qt::white},                {QPalette::Button, QColor(53, 53, 53)},
-        {QPalette::ButtonText, Qt::white},          {QPalette::Light, QColor(80, 80, 80)},
-        {QPalette::Midlight, QColor(66, 66, 66)},   {QPalette::Mid, QColor(44, 44, 44)},
-        {QPalette::Dark, QColor(35, 35, 35)},       {QPalette::Shadow, QColor(20, 20, 20)},
-        {QPalette::Highlight, QColor(42, 130, 218)}, {QPalette::HighlightedText, Qt::white},
-    };
-    for (const auto& [role, colour] : roles) palette.setColor(role, colour);
-    return palette;
-}
 
 // Shows a window and makes it the active one, so that keys reach its focus widget.
 inline void ShowActive(QWidget& window) {
