@@ -26,13 +26,9 @@
 namespace parbex {
 namespace {
 
-// The narrowest margin of the template: no control comes closer to the dialog's edge.
-constexpr int kMarginUnits = 4;
 // The right-aligned labels end at 51 units, their fields begin at 60.
 constexpr int kLabelRightUnits = 51;
 constexpr int kFieldLeftUnits = 60;
-// The least space kept between a label grown to its text and its field.
-constexpr int kGapUnits = 2;
 // The template's size.
 constexpr int kWidthUnits = 256;
 constexpr int kHeightUnits = 109;

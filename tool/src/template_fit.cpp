@@ -11,12 +11,6 @@
 namespace parbex {
 namespace {
 
-// Kept between a control that grew and the one it pushed, unless the template kept less.
-constexpr int kGapUnits = 2;
-// Kept between a control that grew and the window's edge, unless the template kept less: the
-// templates' narrowest margin.
-constexpr int kMarginUnits = 4;
-
 // QLineEdit's own margins around its text, in pixels.
 constexpr int kLineEditHorizontalMargin = 2;
 constexpr int kLineEditVerticalMargin = 1;

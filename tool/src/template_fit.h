@@ -35,7 +35,9 @@ public:
     void AddFrame(QWidget* frame);
 
     // Places every control; returns the window's size: the template's, or larger where a control
-    // would otherwise come closer to the right or bottom edge than the template's margins.
+    // would otherwise come closer to the right or bottom edge than the template's margins. A
+    // control that pushed another keeps kGapUnits from it, and either keeps kMarginUnits from the
+    // edges, unless the template kept less.
     QSize Place();
 
 private:
