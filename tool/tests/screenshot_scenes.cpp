@@ -1,8 +1,8 @@
 // Plays the scenes that scripts/screenshot takes pictures of, on whatever display the platform
 // gives (an X server or a Wayland compositor, where nothing outside the program can press its
 // keys): the main window after Discover with the first unit's items open, Device Configuration on
-// that unit, the window enlarged, and the message box an upload shows right after its file dialog
-// closes. Before each picture it says "scene NAME" on standard output and waits for a line on
+// that unit, the window enlarged, the message box an upload shows right after its file dialog
+// closes, and the progress window of a slow upload (4 MiB, to a lab whose FTP servers take 1 MB/s). Before each picture it says "scene NAME" on standard output and waits for a line on
 // standard input; "note ..." lines say what a picture cannot show. Runs in the lab, with the
 // library at its fixed location.
 //
@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -26,6 +28,7 @@
 #include "library_binding.h"
 #include "parbex_dlg.h"
 #include "upload_file_dialog.h"
+#include "upload_progress_window.h"
 
 namespace {
 
@@ -53,6 +56,7 @@ public:
     }
 
     std::optional<QString> ChooseUploadFile(QWidget* owner) override {
+        if (++m_nFileRequests == 2) return UploadingFile();
         QFileDialog dialog(owner);
         parbex::ConfigureUploadFileDialog(dialog);
         QTimer::singleShot(500, &dialog, &QDialog::reject);
@@ -69,6 +73,31 @@ public:
         });
         return std::nullopt;
     }
+
+private:
+    // A file that takes a few seconds to a unit whose FTP server the lab throttles: pictured once
+    // its progress window shows; the box that follows is dismissed.
+    QString UploadingFile() {
+        QFile file(m_folder.filePath(QStringLiteral("status.htm")));
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray(kUploadBytes, 'q'));
+        QTimer::singleShot(parbex::UploadProgressWindow::kShowAfterMs + 500, [] {
+            Pause("uploading");
+            auto* dismiss = new QTimer;
+            QObject::connect(dismiss, &QTimer::timeout, dismiss, [dismiss] {
+                if (QWidget* box = QApplication::activeModalWidget()) {
+                    box->close();
+                    dismiss->deleteLater();
+                }
+            });
+            dismiss->start(100);
+        });
+        return file.fileName();
+    }
+
+    static constexpr int kUploadBytes = 4 << 20;
+    int m_nFileRequests = 0;
+    QTemporaryDir m_folder;
 };
 
 }  // namespace
@@ -102,6 +131,7 @@ int main(int argc, char** argv) {
     window.OnConfigure();
     window.resize(window.size() * 3 / 2);
     Pause("enlarged");
+    window.OnUploadFile();
     window.OnUploadFile();
     window.close();
     return 0;
