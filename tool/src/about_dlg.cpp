@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "dialog_units.h"
+#include "template_fit.h"
 
 namespace parbex {
 
@@ -29,7 +30,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, kFixedDialogFlags) {
     ok->setGeometry(du.Rect(176, 4, 50, 14));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    setFixedSize(du.Size(235, 55));
+    TemplateFit fit(du, du.Size(235, 55));
+    for (QWidget* control : {static_cast<QWidget*>(maker), static_cast<QWidget*>(version),
+                             static_cast<QWidget*>(copyright), static_cast<QWidget*>(ok)}) {
+        fit.Add(control);
+    }
+    setFixedSize(fit.Place());
     setWindowTitle(QStringLiteral("About Parbex"));
 }
 

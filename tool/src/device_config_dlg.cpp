@@ -16,21 +16,22 @@
 #include "dialog_runner.h"
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
+#include "library_call_runner.h"
 #include "message_boxes.h"
 #include "shown_texts.h"
+#include "template_fit.h"
 #include "unit_text.h"
 #include "wait_cursor.h"
 
 namespace parbex {
 namespace {
 
-// The narrowest margin of the template: no control comes closer to the dialog's edge.
-constexpr int kMarginUnits = 4;
 // The right-aligned labels end at 51 units, their fields begin at 60.
 constexpr int kLabelRightUnits = 51;
 constexpr int kFieldLeftUnits = 60;
-// The least space kept between a control grown to its text and its neighbour.
-constexpr int kGapUnits = 2;
+// The template's size.
+constexpr int kWidthUnits = 256;
+constexpr int kHeightUnits = 109;
 
 QLabel* AddRightAlignedLabel(QWidget* parent, const char* text, const QRect& geometry) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
@@ -55,11 +56,13 @@ void FitRightAlignedLabels(const DialogUnits& du, const std::vector<QLabel*>& la
     }
 }
 
-// A control whose text is wider than the template's slot grows to the right, up to rightLimit.
-void GrowToText(QWidget* control, int rightLimit) {
-    QRect slot = control->geometry();
-    slot.setWidth(std::min(std::max(slot.width(), control->sizeHint().width()), rightLimit - slot.left()));
-    control->setGeometry(slot);
+// Five of the widest hexadecimal digit.
+QString WidestSerial(const QFontMetrics& metrics) {
+    QChar widest = QLatin1Char('0');
+    for (const QChar digit : QStringLiteral("0123456789ABCDEF")) {
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widest)) widest = digit;
+    }
+    return QString(5, widest);
 }
 
 // A control of the template: its object name, by which tests find it, and its place.
@@ -73,8 +76,9 @@ Control* AddControl(QWidget* parent, const char* objectName, const QRect& geomet
 
 }  // namespace
 
-CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent)
-    : QDialog(parent, kFixedDialogFlags), m_record(record), m_library(library) {
+CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library,
+                                   LibraryCallRunner& calls, QWidget* parent)
+    : QDialog(parent, kFixedDialogFlags), m_record(record), m_library(library), m_calls(calls) {
     setFont(DialogFont());
     const DialogUnits du(font());
     const FieldLabels labels = CreateControls(du);
@@ -83,7 +87,10 @@ CDeviceConfigDlg::CDeviceConfigDlg(const DeviceRecord& record, const quorrel::Li
     connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_radioOff, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
     connect(m_radioOn, &QRadioButton::clicked, this, &CDeviceConfigDlg::UpdateAddressControls);
-    setFixedSize(du.Size(256, 109));
+    connect(&m_calls, &LibraryCallRunner::busyChanged, this, [this](bool busy) {
+        m_btnSave->setEnabled(!busy);
+        m_btnCancel->setEnabled(!busy);
+    });
     setWindowTitle(QStringLiteral("Device Configuration"));
 }
 
@@ -91,7 +98,9 @@ CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits
     // Widgets are created in the template's tab order.
     m_btnSave = AddControl<QPushButton>(this, "saveButton", du.Rect(202, 4, 50, 14), QStringLiteral("&Save"));
     m_btnSave->setDefault(true);
+    m_btnSave->setToolTip(QStringLiteral("Send this addressing to the unit"));
     m_btnCancel = AddControl<QPushButton>(this, "cancelButton", du.Rect(202, 20, 50, 14), QStringLiteral("Cancel"));
+    m_btnCancel->setToolTip(QStringLiteral("Close without sending anything"));
 
     FieldLabels labels;
     labels.chipName = AddRightAlignedLabel(this, "Chip name:", du.Rect(8, 28, 43, 8));
@@ -122,9 +131,23 @@ CDeviceConfigDlg::FieldLabels CDeviceConfigDlg::CreateControls(const DialogUnits
     auto* hexLabel = new QLabel(QStringLiteral("(hex)"), this);
     hexLabel->setGeometry(du.Rect(94, 11, 26, 10));
 
-    GrowToText(m_radioOff, m_radioOn->x() - du.X(kGapUnits));
-    GrowToText(m_radioOn, m_btnSave->x() - du.X(kGapUnits));
-    GrowToText(hexLabel, m_btnSave->x() - du.X(kGapUnits));
+    // A serial has five hexadecimal digits; the chip name is read-only, and scrolls if ever longer.
+    TemplateFit fit(du, du.Size(kWidthUnits, kHeightUnits));
+    fit.Add(m_btnSave);
+    fit.Add(m_btnCancel);
+    fit.Add(m_editSerial, LineEditSizeFor(*m_editSerial, WidestSerial(m_editSerial->fontMetrics())));
+    fit.Add(m_editChipName, QSize(0, m_editChipName->sizeHint().height()));
+    for (QWidget* control : std::initializer_list<QWidget*>{m_ipAddress, m_ipNetMask, m_ipGateway, m_radioOff,
+                                                              m_radioOn, hexLabel}) {
+        fit.Add(control);
+    }
+    fit.AddLevelWith(labels.serial, m_editSerial);
+    fit.AddLevelWith(labels.chipName, m_editChipName);
+    fit.AddLevelWith(labels.dhcp, m_radioOff);
+    fit.AddLevelWith(labels.address, m_ipAddress);
+    fit.AddLevelWith(labels.netMask, m_ipNetMask);
+    fit.AddLevelWith(labels.gateway, m_ipGateway);
+    setFixedSize(fit.Place());
     return labels;
 }
 
@@ -173,6 +196,11 @@ void CDeviceConfigDlg::UpdateAddressControls() {
     m_ipGateway->setEnabled(staticAddressing);
 }
 
+void CDeviceConfigDlg::done(int result) {
+    if (m_calls.Busy()) return;
+    QDialog::done(result);
+}
+
 void CDeviceConfigDlg::OnOK() {
     SendConfiguration();
     accept();
@@ -183,12 +211,15 @@ void CDeviceConfigDlg::SendConfiguration() {
         m_record, {DhcpChoice(), m_ipAddress->Value(), m_ipNetMask->Value(), m_ipGateway->Value()});
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
     std::optional<WaitCursor> waitCursor;
-    const std::optional<quorrel::CallFailure> failure =
-        quorrel::SendConfiguration(m_library, m_record, [&] { waitCursor.emplace(); });
+    std::optional<quorrel::CallFailure> failure;
+    m_calls.Run([&] {
+        failure = quorrel::SendConfiguration(m_library, m_record,
+                                             [&] { m_calls.OnWindowThread([&] { waitCursor.emplace(); }); });
+    });
     if (failure) {
-        ShowCallFailure(*failure);
+        ShowCallFailure(this, *failure);
     } else {
-        ShowInfo(quorrel::texts::kConfigurationSent);
+        ShowInfo(this, quorrel::texts::kConfigurationSent);
     }
 }
 

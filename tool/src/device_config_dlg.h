@@ -23,6 +23,7 @@ namespace parbex {
 
 class DialogUnits;
 class Ipv4AddressEdit;
+class LibraryCallRunner;
 
 class CDeviceConfigDlg : public QDialog {
     Q_OBJECT
@@ -31,7 +32,9 @@ public:
     // The chip-name field holds at most 20 characters.
     static constexpr int kChipNameLimit = 20;
 
-    CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, QWidget* parent = nullptr);
+    // The configuration is sent through calls, off the window's thread.
+    CDeviceConfigDlg(const DeviceRecord& record, const quorrel::LibraryExports& library, LibraryCallRunner& calls,
+                     QWidget* parent = nullptr);
 
     // Initialises the controls from the record and runs the dialog through the dialog-runner
     // seam. Accepted after Save, whatever the library answered; Rejected after Cancel, Esc or
@@ -41,6 +44,9 @@ public:
     // The record as edited: changed by Save, before the library is called, and kept so whatever
     // the library answers; as given after Cancel.
     const DeviceRecord& Record() const { return m_record; }
+
+    // While the configuration is being sent, the dialog stays: it ends by itself once sent.
+    void done(int result) override;
 
 protected:
     void OnInitDialog();
@@ -67,6 +73,7 @@ private:
 
     DeviceRecord m_record;
     const quorrel::LibraryExports& m_library;
+    LibraryCallRunner& m_calls;
 
     QPushButton* m_btnSave;
     QPushButton* m_btnCancel;

@@ -14,6 +14,11 @@ namespace parbex {
 inline constexpr Qt::WindowFlags kFixedDialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
+// The templates' narrowest margin: no control comes closer to a window's edge.
+inline constexpr int kMarginUnits = 4;
+// The least space kept between a control grown to its text and its neighbour.
+inline constexpr int kGapUnits = 2;
+
 // The dialog font: Qt's default application font, which on a desktop follows the platform's UI
 // font. The templates were drawn for an 8-point font; the platform's default UI font is the
 // nearest equivalent and keeps the dialogs legible at the user's chosen size.

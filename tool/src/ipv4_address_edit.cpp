@@ -5,13 +5,16 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QValidator>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
 #include "ipv4_text.h"
+#include "template_fit.h"
 
 namespace parbex {
 namespace {
@@ -95,6 +98,19 @@ void Ipv4AddressEdit::SetValue(std::uint32_t value) {
         const unsigned octet = (value >> (24 - 8 * i)) & 0xFF;
         m_boxes[i]->setText(QString::number(octet));
     }
+}
+
+QSize Ipv4AddressEdit::sizeHint() const {
+    const QSize box = LineEditSizeFor(*Box(0), QStringLiteral("888"));
+    int width = kBoxCount * box.width();
+    int height = box.height();
+    for (const QLabel* dot : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        width += dot->sizeHint().width();
+        height = std::max(height, dot->sizeHint().height());
+    }
+    const QMargins margins = layout()->contentsMargins();
+    return {width + margins.left() + margins.right() + 2 * frameWidth(),
+            height + margins.top() + margins.bottom() + 2 * frameWidth()};
 }
 
 void Ipv4AddressEdit::SetAccessibleLabel(const QString& label) {

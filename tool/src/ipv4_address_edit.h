@@ -35,6 +35,11 @@ public:
     // The boxes from the most significant octet on; object names "octet0" to "octet3".
     QLineEdit* Box(int index) const { return m_boxes.at(static_cast<std::size_t>(index)); }
 
+    // Room for four boxes of three digits, the dots between them and the frame around, as the
+    // style in use draws them.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

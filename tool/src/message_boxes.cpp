@@ -1,6 +1,5 @@
 #include "message_boxes.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 #include "shown_texts.h"
@@ -13,9 +12,9 @@ constexpr const char* kMessageTitle = "Parbex";
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
-    void Show(const QString& text, MessageIcon icon) override {
-        QMessageBox box(ToQtIcon(icon), QString::fromLatin1(kMessageTitle), text, QMessageBox::Ok,
-                        QApplication::activeWindow());
+    void Show(QWidget* parent, const QString& text, MessageIcon icon, const QString& detail) override {
+        QMessageBox box(ToQtIcon(icon), QString::fromLatin1(kMessageTitle), text, QMessageBox::Ok, parent);
+        box.setInformativeText(detail);
         box.exec();
     }
 
@@ -36,9 +35,12 @@ private:
 QtMessageBoxes g_qtMessageBoxes;
 MessageBoxes* g_pMessageBoxes = &g_qtMessageBoxes;
 
-void Show(const std::string& text, MessageIcon icon) {
-    CurrentMessageBoxes().Show(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())),
-                               icon);
+QString FromLocal8Bit(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void Show(QWidget* parent, const std::string& text, MessageIcon icon, const std::string& detail = {}) {
+    CurrentMessageBoxes().Show(parent, FromLocal8Bit(text), icon, FromLocal8Bit(detail));
 }
 
 }  // namespace
@@ -51,13 +53,17 @@ MessageBoxes* InstallMessageBoxes(MessageBoxes* boxes) {
     return previous;
 }
 
-void ShowFailure(const std::string& text) { Show(text, MessageIcon::Warning); }
-void ShowInfo(const std::string& text) { Show(text, MessageIcon::Information); }
-void ShowPlain(const std::string& text) { Show(text, MessageIcon::None); }
+void ShowFailure(QWidget* parent, const std::string& text) { Show(parent, text, MessageIcon::Warning); }
+void ShowInfo(QWidget* parent, const std::string& text, const std::string& detail) {
+    Show(parent, text, MessageIcon::Information, detail);
+}
+void ShowPlain(QWidget* parent, const std::string& text) { Show(parent, text, MessageIcon::None); }
 
-void ShowCallFailure(const quorrel::CallFailure& failure) {
-    if (failure.kind == quorrel::FailureKind::ErrorExportMissing) ShowPlain(quorrel::texts::kNoLastErrorExport);
-    ShowFailure(failure.text);
+void ShowCallFailure(QWidget* parent, const quorrel::CallFailure& failure) {
+    if (failure.kind == quorrel::FailureKind::ErrorExportMissing) {
+        ShowPlain(parent, quorrel::texts::kNoLastErrorExport);
+    }
+    ShowFailure(parent, failure.text);
 }
 
 }  // namespace parbex

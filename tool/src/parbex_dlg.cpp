@@ -8,12 +8,15 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QFileInfo>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -29,10 +32,13 @@
 #include "ipv4_text.h"
 #include "library_binding.h"
 #include "message_boxes.h"
+#include "other_subnets_dlg.h"
 #include "shown_texts.h"
+#include "template_fit.h"
 #include "tree_lines_style.h"
 #include "unit_text.h"
 #include "upload.h"
+#include "upload_progress_window.h"
 #include "wait_cursor.h"
 #include "web_browser.h"
 
@@ -42,6 +48,20 @@ namespace {
 // The window asks with room for four units first, as it always has: most small sites have no
 // more. When more answer it asks again with room for all of them.
 constexpr std::uint32_t kFirstDiscoveryCapacity = 4;
+
+// VARL_TARGETS as the program found it in its environment, before the window set it.
+const std::optional<std::string>& TargetsAtStart() {
+    static const std::optional<std::string> atStart = []() -> std::optional<std::string> {
+        const char* value = std::getenv("VARL_TARGETS");
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+    }();
+    return atStart;
+}
+
+// Below "No Quorrel units found.": the commonest reason on a Linux desktop, and where to learn more.
+constexpr const char* kNoUnitsFoundDetail =
+    "A firewall on this computer may drop the units' replies: \"quorrel doctor\" in a terminal tells.";
 
 QPushButton* AddButton(QWidget* parent, const char* text, const char* objectName, const QRect& geometry) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -64,7 +84,8 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
     QGroupBox* frame = CreateControls(du);
     CreateActions();
     ConnectCommands();
-    AnchorToEdges(du, frame);
+    AnchorToEdges(FitToStyle(du, frame), frame);
+    PassOtherSubnetsToLibrary();
     setWindowTitle(QStringLiteral("Quorrel Config Tool"));
     setWindowIcon(m_hIcon);
     UpdateCommandButtons();
@@ -73,9 +94,13 @@ CParbexDlg::CParbexDlg(quorrel::LibraryBinding& library, QWidget* parent)
 QGroupBox* CParbexDlg::CreateControls(const DialogUnits& du) {
     // Widgets are created in the template's tab order.
     m_btnClose = AddButton(this, "&Close", "closeButton", du.Rect(264, 8, 50, 14));
+    m_btnClose->setToolTip(QStringLiteral("End the program"));
     m_treeDevices = CreateDeviceTree(du.Rect(8, 24, 160, 155));
     m_btnDiscover = AddButton(this, "&Discover", "discoverButton", du.Rect(176, 24, 52, 14));
-    m_btnConfigure = AddButton(this, "&Configure...", "configureButton", du.Rect(176, 48, 52, 14));
+    m_btnDiscover->setToolTip(QStringLiteral("Find the Quorrel units on the network"));
+    // Alt+F: Alt+C belongs to Close.
+    m_btnConfigure = AddButton(this, "Con&figure...", "configureButton", du.Rect(176, 48, 52, 14));
+    m_btnConfigure->setToolTip(QStringLiteral("Change the selected unit's addressing"));
 
     auto* label = new QLabel(QStringLiteral("Devices on the network:"), this);
     label->setGeometry(du.Rect(8, 12, 118, 10));
@@ -86,6 +111,7 @@ QGroupBox* CParbexDlg::CreateControls(const DialogUnits& du) {
     frame->lower();
 
     m_btnUpload = AddButton(this, "&Upload File...", "uploadButton", du.Rect(176, 64, 52, 14));
+    m_btnUpload->setToolTip(QStringLiteral("Store a file on the selected unit by FTP"));
     return frame;
 }
 
@@ -117,6 +143,9 @@ void CParbexDlg::CreateActions() {
     m_actionAbout->setShortcut(QKeySequence(Qt::Key_F1));
     m_actionAbout->setShortcutContext(Qt::WindowShortcut);
     addAction(m_actionAbout);
+    m_actionOtherSubnets = new QAction(QStringLiteral("Other &Subnets..."), this);
+    m_actionOtherSubnets->setObjectName(QStringLiteral("otherSubnetsAction"));
+    addAction(m_actionOtherSubnets);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The tree's own context menu acts on the unit of the item it is opened on; Ctrl+C in the
@@ -141,12 +170,27 @@ void CParbexDlg::ConnectCommands() {
     connect(m_actionAbout, &QAction::triggered, this, &CParbexDlg::OnAbout);
     connect(m_actionCopyAddress, &QAction::triggered, this, &CParbexDlg::OnCopyAddress);
     connect(m_actionOpenInBrowser, &QAction::triggered, this, &CParbexDlg::OnOpenInWebBrowser);
+    connect(m_actionOtherSubnets, &QAction::triggered, this, &CParbexDlg::OnOtherSubnets);
+    connect(&m_calls, &LibraryCallRunner::busyChanged, this, &CParbexDlg::UpdateCommandButtons);
 }
 
-void CParbexDlg::AnchorToEdges(const DialogUnits& du, QGroupBox* frame) {
+QSize CParbexDlg::FitToStyle(const DialogUnits& du, QGroupBox* frame) {
+    TemplateFit fit(du, du.Size(320, 189));
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (control == frame) {
+            fit.AddFrame(frame);
+        } else if (control == m_treeDevices) {
+            fit.Add(control, QSize());
+        } else {
+            fit.Add(control);
+        }
+    }
+    return fit.Place();
+}
+
+void CParbexDlg::AnchorToEdges(QSize firstSize, QGroupBox* frame) {
     // At its first size the window shows the template as drawn. It grows, never below that size:
     // the tree and its frame with it, the buttons keeping their distance to the right edge.
-    const QSize firstSize = du.Size(320, 189);
     m_anchors = std::make_unique<EdgeAnchors>(firstSize);
     m_anchors->Add(m_btnClose, EdgeAnchors::Top | EdgeAnchors::Right);
     m_anchors->Add(m_treeDevices, EdgeAnchors::Left | EdgeAnchors::Top | EdgeAnchors::Right | EdgeAnchors::Bottom);
@@ -167,8 +211,26 @@ void CParbexDlg::OnAbout() {
 }
 
 void CParbexDlg::done(int result) {
+    if (m_calls.Busy()) {
+        m_closeAfterCall = result;
+        return;
+    }
     QSettings().setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
     QDialog::done(result);
+}
+
+bool CParbexDlg::CallLibrary(const std::function<void()>& call) {
+    // A disabled button gives its focus to the next control, which may be Close: the tree takes it
+    // instead, and the button gets it back.
+    QPointer<QWidget> focus = focusWidget();
+    if (qobject_cast<QPushButton*>(focus) != nullptr && focus != m_btnClose) m_treeDevices->setFocus();
+    m_calls.Run(call);
+    if (m_closeAfterCall) {
+        done(*m_closeAfterCall);
+        return false;
+    }
+    if (focus != nullptr && focus->isEnabled()) focus->setFocus();
+    return true;
 }
 
 void CParbexDlg::resizeEvent(QResizeEvent* event) {
@@ -178,6 +240,7 @@ void CParbexDlg::resizeEvent(QResizeEvent* event) {
 
 void CParbexDlg::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // Configure is disabled while a call runs, and so is its key.
         OnConfigure();
         return;
     }
@@ -204,16 +267,22 @@ void CParbexDlg::FillDeviceTree() {
 }
 
 void CParbexDlg::UpdateCommandButtons() {
-    m_btnConfigure->setEnabled(SelectedRecordIndex(true) >= 0);
-    m_btnUpload->setEnabled(SelectedRecordIndex(false) >= 0);
+    // While a call runs every command waits; Close stays, and closes once the call has ended.
+    const bool idle = !m_calls.Busy();
+    m_btnDiscover->setEnabled(idle);
+    m_btnConfigure->setEnabled(idle && SelectedRecordIndex(true) >= 0);
+    m_btnUpload->setEnabled(idle && SelectedRecordIndex(false) >= 0);
     // Any item of a unit gives its address.
-    m_actionCopyAddress->setEnabled(SelectedRecordIndex(false) >= 0);
-    m_actionOpenInBrowser->setEnabled(SelectedRecordIndex(false) >= 0);
+    m_actionCopyAddress->setEnabled(idle && SelectedRecordIndex(false) >= 0);
+    m_actionOpenInBrowser->setEnabled(idle && SelectedRecordIndex(false) >= 0);
+    m_actionAbout->setEnabled(idle);
+    m_actionOtherSubnets->setEnabled(idle);
 }
 
 void CParbexDlg::OnDiscover() {
+    if (m_calls.Busy()) return;
     if (!m_library.LoadProtocolLibrary()) {
-        ShowFailure(quorrel::texts::kCouldNotLoadLibrary);
+        ShowFailure(this, quorrel::texts::kCouldNotLoadLibrary);
         return;
     }
     ClearDeviceTree();
@@ -222,30 +291,38 @@ void CParbexDlg::OnDiscover() {
     // The wait cursor covers the first call, and its failure box; the second call, when more
     // units answer than the first array holds, runs without it.
     std::optional<WaitCursor> waitCursor;
-    quorrel::Discovery found =
-        quorrel::DiscoverAllUnits(m_library, kFirstDiscoveryCapacity, quorrel::kDiscoveryTimeoutMs,
-                                  {[&] { waitCursor.emplace(); }, [&] { waitCursor.reset(); }});
+    const quorrel::DiscoveryHooks hooks{[&] { m_calls.OnWindowThread([&] { waitCursor.emplace(); }); },
+                                        [&] { m_calls.OnWindowThread([&] { waitCursor.reset(); }); }};
+    quorrel::Discovery found;
+    if (!CallLibrary([&] {
+            found = quorrel::DiscoverAllUnits(m_library, kFirstDiscoveryCapacity, quorrel::kDiscoveryTimeoutMs, hooks);
+        })) {
+        return;
+    }
     if (found.failure) {
-        ShowCallFailure(*found.failure);
+        ShowCallFailure(this, *found.failure);
         return;
     }
     waitCursor.reset();
     m_devices = std::move(found.units);
     if (m_devices.empty()) {
-        ShowInfo(quorrel::texts::kNoUnitsFound);
+        ShowInfo(this, quorrel::texts::kNoUnitsFound, kNoUnitsFoundDetail);
     }
     FillDeviceTree();
 }
 
 void CParbexDlg::OnConfigure() {
     const int index = SelectedRecordIndex(true);
-    if (index < 0) {
+    if (index < 0 || m_calls.Busy()) {
         return;
     }
-    CDeviceConfigDlg dialog(m_devices[static_cast<std::size_t>(index)], m_library, this);
+    CDeviceConfigDlg dialog(m_devices[static_cast<std::size_t>(index)], m_library, m_calls, this);
     if (dialog.DoModal() == QDialog::Accepted) {
         m_devices[static_cast<std::size_t>(index)] = dialog.Record();
+        // Rebuilt for the values entered, and shown as the user left it.
+        const TreeView view = SaveTreeView(*m_treeDevices);
         FillDeviceTree();
+        RestoreTreeView(*m_treeDevices, view);
     }
 }
 
@@ -253,14 +330,14 @@ void CParbexDlg::OnUploadFile() {
     // The target is known before the user is asked for a file: without a unit at or above the
     // selection there is nothing to upload to.
     const int index = SelectedRecordIndex(false);
-    if (index < 0) {
+    if (index < 0 || m_calls.Busy()) {
         return;
     }
-    const std::uint32_t address = m_devices[static_cast<std::size_t>(index)].address;
+    const DeviceRecord unit = m_devices[static_cast<std::size_t>(index)];
 
     const std::optional<QString> chosen = CurrentDialogRunner().ChooseUploadFile(this);
     if (!chosen.has_value()) {
-        ShowInfo(quorrel::texts::kUploadCancelled);
+        ShowInfo(this, quorrel::texts::kUploadCancelled);
         return;
     }
     // Redrawn at once where the file dialog was, before the upload blocks the window.
@@ -268,7 +345,7 @@ void CParbexDlg::OnUploadFile() {
 
     const QString& localPath = *chosen;
     if (localPath.isEmpty()) {
-        ShowInfo(quorrel::texts::kNoFileSelected);
+        ShowInfo(this, quorrel::texts::kNoFileSelected);
         return;
     }
     // Held whole, in the file system's own encoding: no length limit, nothing cut.
@@ -276,13 +353,25 @@ void CParbexDlg::OnUploadFile() {
 
     // The outcome is shown while the wait cursor is still up; it ends with the scope.
     std::optional<WaitCursor> waitCursor;
-    const std::optional<quorrel::CallFailure> failure =
-        quorrel::UploadFile(m_library, address, localPathBytes, quorrel::DefaultRemoteName(localPathBytes),
-                            [&] { waitCursor.emplace(); });
+    std::optional<quorrel::CallFailure> failure;
+    {
+        UploadProgressWindow progress(
+            localPath, QFileInfo(localPath).size(),
+            QString::fromLocal8Bit(quorrel::DeviceItemText(unit) + " at " + quorrel::FormatAddress(unit.address)),
+            this);
+        progress.Start();
+        if (!CallLibrary([&] {
+                failure = quorrel::UploadFile(m_library, unit.address, localPathBytes,
+                                              quorrel::DefaultRemoteName(localPathBytes),
+                                              [&] { m_calls.OnWindowThread([&] { waitCursor.emplace(); }); });
+            })) {
+            return;
+        }
+    }
     if (failure) {
-        ShowCallFailure(*failure);
+        ShowCallFailure(this, *failure);
     } else {
-        ShowInfo(quorrel::texts::kTransferSuccessful);
+        ShowInfo(this, quorrel::texts::kTransferSuccessful);
     }
 }
 
@@ -292,6 +381,8 @@ void CParbexDlg::ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPositio
         m_treeDevices->setCurrentItem(item);
         menu.addAction(m_actionCopyAddress);
         menu.addAction(m_actionOpenInBrowser);
+        menu.addSeparator();
+        menu.addAction(m_actionOtherSubnets);
     } else {
         menu.addActions(actions());
     }
@@ -334,8 +425,25 @@ void CParbexDlg::OnOpenInWebBrowser() {
     }
     const std::string url = quorrel::WebAddress(m_devices[static_cast<std::size_t>(index)]);
     if (!CurrentWebBrowser().Open(QUrl(QString::fromLatin1(url)))) {
-        ShowFailure("Could not open " + url + " in a web browser.");
+        ShowFailure(this, "Could not open " + url + " in a web browser.");
     }
+}
+
+void CParbexDlg::OnOtherSubnets() {
+    if (m_calls.Busy()) return;
+    QSettings settings;
+    COtherSubnetsDlg dialog(settings.value(QString::fromLatin1(kOtherSubnetsKey)).toString(),
+                            QString::fromStdString(TargetsAtStart().value_or(std::string())), this);
+    if (CurrentDialogRunner().RunModal(dialog) != QDialog::Accepted) return;
+    settings.setValue(QString::fromLatin1(kOtherSubnetsKey), dialog.List());
+    PassOtherSubnetsToLibrary();
+}
+
+void CParbexDlg::PassOtherSubnetsToLibrary() {
+    const std::string saved = QSettings().value(QString::fromLatin1(kOtherSubnetsKey)).toString().toStdString();
+    std::optional<std::string> targets = TargetsAtStart();
+    if (!saved.empty()) targets = targets && !targets->empty() ? *targets + "," + saved : saved;
+    m_calls.SetLibraryVariable("VARL_TARGETS", targets);
 }
 
 QTreeWidgetItem* CParbexDlg::SelectedItem() const {

@@ -4,10 +4,14 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QSize>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "library_call_runner.h"
 #include "varl.h"
 
 class QAction;
@@ -42,12 +46,17 @@ public:
     // The context menu's commands on the unit of the selected item.
     void OnCopyAddress();
     void OnOpenInWebBrowser();
+    // Edits the other subnets that Discover and Save search besides the broadcast.
+    void OnOtherSubnets();
 
-    // Remembers the window's size and position, then ends it.
+    // Remembers the window's size and position, then ends it. Asked while a library call runs, it
+    // ends the window once the call has ended: a call is never cut, and nothing is shown after it.
     void done(int result) override;
 
     // Where the window's size and position are remembered between runs (QSettings).
     static constexpr const char* kGeometryKey = "MainWindow/geometry";
+    // The other subnets to search, as the user entered them.
+    static constexpr const char* kOtherSubnetsKey = "Discovery/otherSubnets";
 
 protected:
     void ClearDeviceTree();
@@ -66,7 +75,17 @@ private:
     QTreeWidget* CreateDeviceTree(const QRect& geometry);
     void CreateActions();
     void ConnectCommands();
-    void AnchorToEdges(const DialogUnits& du, QGroupBox* frame);
+    // Grows the controls to what the style needs for their texts; returns the window's first size.
+    QSize FitToStyle(const DialogUnits& du, QGroupBox* frame);
+    void AnchorToEdges(QSize firstSize, QGroupBox* frame);
+
+    // Runs call off the window's thread with the commands disabled. False when the window was
+    // closed meanwhile: the command then shows nothing more.
+    bool CallLibrary(const std::function<void()>& call);
+
+    // Hands the saved other subnets, with those of VARL_TARGETS at start, to the library for its
+    // next call.
+    void PassOtherSubnetsToLibrary();
 
     QTreeWidgetItem* SelectedItem() const;
     // The index of the record of the unit the selected item belongs to, or -1 when nothing is
@@ -76,6 +95,9 @@ private:
     void ShowTreeMenu(QTreeWidgetItem* item, const QPoint& globalPosition);
 
     quorrel::LibraryBinding& m_library;
+    LibraryCallRunner m_calls;
+    // The result a close asked for while a call ran.
+    std::optional<int> m_closeAfterCall;
 
     QPushButton* m_btnClose;
     QPushButton* m_btnDiscover;
@@ -85,6 +107,7 @@ private:
     QAction* m_actionAbout;
     QAction* m_actionCopyAddress;
     QAction* m_actionOpenInBrowser;
+    QAction* m_actionOtherSubnets;
     std::unique_ptr<EdgeAnchors> m_anchors;
     QIcon m_hIcon;
 

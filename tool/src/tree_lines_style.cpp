@@ -9,6 +9,15 @@ namespace {
 // Half the side of the space kept free around an expand button, in pixels.
 constexpr int kButtonHalfSide = 4;
 
+// Halfway between the text and the background: fainter than the text, and as plain on a dark
+// palette as on a light one. (Dark, the usual colour of such lines, is close to a dark palette's
+// background.)
+QColor LineColour(const QPalette& palette) {
+    const QColor text = palette.color(QPalette::Text);
+    const QColor base = palette.color(QPalette::Base);
+    return QColor((text.red() + base.red()) / 2, (text.green() + base.green()) / 2, (text.blue() + base.blue()) / 2);
+}
+
 }  // namespace
 
 void TreeLinesStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
@@ -23,7 +32,7 @@ void TreeLinesStyle::drawPrimitive(PrimitiveElement element, const QStyleOption*
         const int gap = (option->state & State_Children) ? kButtonHalfSide : 0;
 
         painter->save();
-        painter->setPen(QPen(option->palette.color(QPalette::Dark), 1, Qt::DotLine));
+        painter->setPen(QPen(LineColour(option->palette), 1, Qt::DotLine));
         if (option->state & State_Item) {
             painter->drawLine(midX + gap, midY, cell.right(), midY);
             painter->drawLine(midX, cell.top(), midX, midY - gap);

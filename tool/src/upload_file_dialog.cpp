@@ -14,9 +14,9 @@ QStringList UploadFileFilters() {
 void ConfigureUploadFileDialog(QFileDialog& dialog) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    // Qt's own dialog, so the entries read exactly as named: a desktop's native dialog may cut a
-    // name at its first parenthesis.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The desktop's own chooser where the platform offers one (its bookmarks and recent files):
+    // Qt hands it the same entries and patterns. Some show a name only up to its first
+    // parenthesis, "All Files"; Qt's own dialog, used elsewhere, shows the names whole.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(UploadFileFilters());
     dialog.selectNameFilter(UploadFileFilters().first());

@@ -13,7 +13,8 @@ namespace parbex {
 QStringList UploadFileFilters();
 
 // Open mode for one existing file (so its folder exists too), no default suffix, no initial
-// name, the filters with their patterns hidden behind the display names.
+// name, the filters with their patterns hidden behind the display names; the desktop's own file
+// chooser where the platform has one.
 void ConfigureUploadFileDialog(QFileDialog& dialog);
 
 }  // namespace parbex

@@ -12,6 +12,7 @@
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
 #include "library_binding.h"
+#include "library_call_runner.h"
 #include "shown_texts.h"
 #include "tool_test_support.h"
 
@@ -46,7 +47,7 @@ protected:
     // Runs the dialog on record as the main window does, and takes back the record it hands
     // over; script plays the user.
     int Run(DeviceRecord& record, const std::function<void(QDialog&)>& script) {
-        CDeviceConfigDlg dialog(record, *binding);
+        CDeviceConfigDlg dialog(record, *binding, calls);
         dialogs.script = script;
         const int result = dialog.DoModal();
         record = dialog.Record();
@@ -70,6 +71,7 @@ protected:
     ScriptedDialogs dialogs;
     std::unique_ptr<FakeLibrary> fake;
     std::unique_ptr<quorrel::LibraryBinding> binding;
+    LibraryCallRunner calls;
 };
 
 TEST_F(DeviceConfigDlgTest, DhcpOnOpensWithOnAndDisabledFieldsAndSaveZeroesTheAddresses) {
@@ -255,17 +257,24 @@ TEST_F(DeviceConfigDlgTest, AMissingErrorExportShowsItsPlainBoxThenAnEmptyFailur
               (std::vector<RecordedMessage>{Plain("Can't get address of Error_LastErr()."), Failure("")}));
 }
 
+// Each control stands at its template's place, at least as large as there, or larger where the
+// style needs more for its text.
 TEST_F(DeviceConfigDlgTest, IsLaidOutInDialogUnitsOfItsFont) {
     DeviceRecord record = MakeRecord(0x1A2B3, 0, 0, 0, 0, "QX-100");
     Run(record, [](QDialog& dialog) {
         const DialogUnits units(dialog.font());
         EXPECT_EQ(dialog.windowTitle(), "Device Configuration");
-        EXPECT_EQ(dialog.size(), units.Size(256, 109));
-        EXPECT_EQ(Find<QPushButton>(dialog, "saveButton")->geometry(), units.Rect(202, 4, 50, 14));
-        EXPECT_EQ(Find<QPushButton>(dialog, "cancelButton")->geometry(), units.Rect(202, 20, 50, 14));
-        EXPECT_EQ(Find<QLineEdit>(dialog, "serialEdit")->geometry(), units.Rect(60, 10, 32, 12));
-        EXPECT_EQ(Find<Ipv4AddressEdit>(dialog, "ipGateway")->geometry(), units.Rect(60, 91, 112, 12));
-        EXPECT_EQ(Find<QRadioButton>(dialog, "dhcpOn")->geometry(), units.Rect(89, 43, 27, 12));
+        EXPECT_EQ(dialog.size().expandedTo(units.Size(256, 109)), dialog.size());
+        const std::pair<const char*, QRect> controls[] = {
+            {"saveButton", units.Rect(202, 4, 50, 14)},  {"cancelButton", units.Rect(202, 20, 50, 14)},
+            {"serialEdit", units.Rect(60, 10, 32, 12)},  {"ipGateway", units.Rect(60, 91, 112, 12)},
+            {"dhcpOn", units.Rect(89, 43, 27, 12)},
+        };
+        for (const auto& [name, atTemplate] : controls) {
+            const QRect placed = Find<QWidget>(dialog, name)->geometry();
+            EXPECT_EQ(placed.topLeft(), atTemplate.topLeft()) << name;
+            EXPECT_EQ(placed.size().expandedTo(atTemplate.size()), placed.size()) << name;
+        }
         EXPECT_TRUE(Find<QPushButton>(dialog, "saveButton")->isDefault());
     });
 }
@@ -274,13 +283,13 @@ TEST_F(DeviceConfigDlgTest, GrowsWithALargerApplicationFont) {
     const QFont previous = QApplication::font();
     QSize normal;
     {
-        CDeviceConfigDlg dialog(DeviceRecord{}, *binding);
+        CDeviceConfigDlg dialog(DeviceRecord{}, *binding, calls);
         normal = dialog.size();
     }
     QFont larger = previous;
     larger.setPointSizeF(previous.pointSizeF() * 2);
     QApplication::setFont(larger);
-    CDeviceConfigDlg dialog(DeviceRecord{}, *binding);
+    CDeviceConfigDlg dialog(DeviceRecord{}, *binding, calls);
     QApplication::setFont(previous);
     EXPECT_GT(dialog.width(), normal.width());
     EXPECT_GT(dialog.height(), normal.height());

@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
+#include <QStyleOptionFrame>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -20,6 +23,7 @@
 #include "dialog_units.h"
 #include "ipv4_address_edit.h"
 #include "library_binding.h"
+#include "library_call_runner.h"
 #include "parbex_dlg.h"
 #include "tool_test_support.h"
 
@@ -56,7 +60,7 @@ protected:
         }
         case Dialog::DeviceConfiguration: {
             auto config = std::make_unique<CDeviceConfigDlg>(
-                MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"), binding);
+                MakeRecord(0x1A2B3, 0, 0x0A4D000A, 0xFFFF0000, 0x0A4D0001, "QX-100"), binding, calls);
             config->DoModal();  // the scripted runner only initialises it
             return config;
         }
@@ -70,6 +74,7 @@ protected:
     testing::ScriptedDialogs dialogs;
     testing::FakeLibrary fake;
     quorrel::LibraryBinding binding;
+    LibraryCallRunner calls;
 };
 
 // The texts of a dialog's labels and buttons, in the order they were made (the template's).
@@ -110,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     Dialogs, DialogTextsTest,
     ::testing::Values(TextsRow{Dialog::MainWindow,
                                "Quorrel Config Tool",
-                               {"&Close", "&Discover", "&Configure...", "Devices on the network:", "&Upload File..."}},
+                               {"&Close", "&Discover", "Con&figure...", "Devices on the network:", "&Upload File..."}},
                       TextsRow{Dialog::DeviceConfiguration,
                                "Device Configuration",
                                {"&Save", "Cancel", "Chip name:", "Serial Number:", "DHCP:", "IP Address:", "Net mask:",
@@ -120,8 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"Tamberlode", "Parbex (ver 1.0)", "Copyright (C) 2026 Tamberlode", "OK"}}),
     [](const auto& info) { return NameOf(info.param.dialog); });
 
-// Alt with a button's underlined letter presses it. ("&Close" and "&Configure..." share theirs,
-// as in the template: Alt+C only moves the focus between them.)
+// Alt with a button's underlined letter presses it.
 struct MnemonicRow {
     const char* name;
     Dialog dialog;
@@ -284,6 +288,111 @@ INSTANTIATE_TEST_SUITE_P(Scales, DialogFitTest,
                              return std::string(NameOf(info.param.dialog)) +
                                     (info.param.textScale == 1.0 ? "_default_font" : "_text_at_150_percent");
                          });
+
+// A style with Fusion's looks and the padding of the GNOME-like styles: six more pixels around the
+// text of every field and button.
+class PaddedStyle final : public QProxyStyle {
+public:
+    PaddedStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        const QSize base = QProxyStyle::sizeFromContents(type, option, size, widget);
+        const bool padded = type == CT_LineEdit || type == CT_PushButton || type == CT_RadioButton;
+        return padded ? base + QSize(2 * kPadding, 2 * kPadding) : base;
+    }
+
+    QRect subElementRect(SubElement element, const QStyleOption* option, const QWidget* widget) const override {
+        const QRect base = QProxyStyle::subElementRect(element, option, widget);
+        return element == SE_LineEditContents ? base.adjusted(kPadding, kPadding, -kPadding, -kPadding) : base;
+    }
+
+private:
+    static constexpr int kPadding = 6;
+};
+
+// Where a line edit draws its text, as QLineEdit computes it: the style's contents rectangle less
+// the text margins and the edit's own margins of two pixels across and one down.
+QRect TextArea(const QLineEdit& edit) {
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.rect = edit.rect();
+    option.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
+    option.state |= QStyle::State_Sunken;
+    return edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit)
+        .marginsRemoved(edit.textMargins())
+        .adjusted(2, 1, -2, -1);
+}
+
+enum class Look { DarkPalette, EnlargedFont, Padded };
+
+struct LookRow {
+    const char* name;
+    Look look;
+};
+
+class DialogLookTest : public DialogControlsTest, public ::testing::WithParamInterface<LookRow> {
+protected:
+    void SetUp() override {
+        switch (GetParam().look) {
+        case Look::DarkPalette:
+            QApplication::setPalette(testing::DarkPalette());
+            break;
+        case Look::EnlargedFont: {
+            QFont larger = m_previousFont;
+            larger.setPointSizeF(m_previousFont.pointSizeF() * 2);
+            QApplication::setFont(larger);
+            break;
+        }
+        case Look::Padded:
+            QApplication::setStyle(new PaddedStyle);
+            break;
+        }
+    }
+    void TearDown() override {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QApplication::setPalette(m_previousPalette);
+        QApplication::setFont(m_previousFont);
+    }
+
+private:
+    QFont m_previousFont = QApplication::font();
+    QPalette m_previousPalette = QApplication::palette();
+};
+
+TEST_P(DialogLookTest, TheSerialAndEveryAddressShowTheirWholeTextAndNoControlsMeet) {
+    const std::unique_ptr<QDialog> dialog = Make(Dialog::DeviceConfiguration);
+    testing::ShowActive(*dialog);
+    std::vector<const QLineEdit*> fields{testing::Find<QLineEdit>(*dialog, "serialEdit")};
+    for (const char* name : {"ipAddress", "ipNetMask", "ipGateway"}) {
+        auto* address = testing::Find<Ipv4AddressEdit>(*dialog, name);
+        for (int i = 0; i < 4; ++i) fields.push_back(address->Box(i));
+    }
+    for (const QLineEdit* field : fields) {
+        const QRect area = TextArea(*field);
+        const QFontMetrics metrics(field->font());
+        const std::string name = field->parentWidget()->objectName().toStdString() + "/" + field->objectName().toStdString();
+        EXPECT_GE(area.width(), metrics.horizontalAdvance(field->text())) << name << " cuts " << field->text().toStdString();
+        EXPECT_GE(area.height(), metrics.height()) << name;
+    }
+    std::vector<const QWidget*> controls;
+    for (const QWidget* child : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<const QAbstractButton*>(child) != nullptr) {
+            EXPECT_EQ(child->size().expandedTo(child->sizeHint()), child->size()) << child->objectName().toStdString();
+        }
+        for (const QWidget* other : controls) {
+            EXPECT_FALSE(child->geometry().intersects(other->geometry()))
+                << child->objectName().toStdString() << " meets " << other->objectName().toStdString();
+        }
+        controls.push_back(child);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, DialogLookTest,
+                         ::testing::Values(LookRow{"fusion_dark_palette", Look::DarkPalette},
+                                           LookRow{"fusion_enlarged_font", Look::EnlargedFont},
+                                           LookRow{"padded_style", Look::Padded}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace parbex

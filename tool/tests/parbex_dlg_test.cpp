@@ -4,7 +4,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "about_dlg.h"
@@ -32,6 +35,7 @@
 #include "parbex_app.h"
 #include "tool_test_support.h"
 #include "upload_file_dialog.h"
+#include "upload_progress_window.h"
 #include "web_browser.h"
 
 namespace parbex {
@@ -102,13 +106,14 @@ protected:
         return {Button("configureButton")->isEnabled(), Button("uploadButton")->isEnabled()};
     }
 
-    bool AnythingExpanded() const {
+    // The expanded items: a device item by its text, a network item after its device item's.
+    QStringList ExpandedItems() const {
+        QStringList expanded;
         for (int i = 0; i < Tree()->topLevelItemCount(); ++i) {
-            if (Device(i)->isExpanded() || Network(i)->isExpanded()) {
-                return true;
-            }
+            if (Device(i)->isExpanded()) expanded << Device(i)->text(0);
+            if (Network(i)->isExpanded()) expanded << Device(i)->text(0) + " > " + Network(i)->text(0);
         }
-        return false;
+        return expanded;
     }
 
     MessageRecorder boxes;
@@ -215,9 +220,21 @@ TEST_F(ParbexDlgTest, BuildsThreeLevelsPerUnitCollapsedAndUnselected) {
     EXPECT_EQ(Device(0)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Device));
     EXPECT_EQ(Network(0)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Network));
     EXPECT_EQ(Detail(0, 4)->data(0, kItemKindRole).toInt(), static_cast<int>(TreeItemKind::Detail));
-    EXPECT_FALSE(AnythingExpanded());
+    EXPECT_TRUE(ExpandedItems().isEmpty());
     EXPECT_TRUE(Tree()->selectedItems().isEmpty());
     EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(false, false));
+}
+
+TEST_F(ParbexDlgTest, UnitsReportingOneAddressAreBothMarkedNamingTheOther) {
+    std::vector<DeviceRecord> units = SixUnits();
+    units[4].address = units[1].address;
+    Discover({Answer(units), Answer(units)});
+    QStringList marked;
+    for (int row = 0; row < Tree()->topLevelItemCount(); ++row) {
+        if (!Device(row)->icon(0).isNull()) marked << Device(row)->text(0) + ": " + Device(row)->toolTip(0);
+    }
+    EXPECT_EQ(marked, (QStringList{"S/N 1B3C4h: Another unit reports 10.77.0.11 too: S/N 1E6F7h",
+                                   "S/N 1E6F7h: Another unit reports 10.77.0.11 too: S/N 1B3C4h"}));
 }
 
 TEST_F(ParbexDlgTest, TheSelectionDecidesWhichCommandsAreEnabled) {
@@ -271,9 +288,12 @@ TEST_F(ParbexDlgTest, TheTreeIsEmptiedBeforeTheLibraryIsAsked) {
     EXPECT_EQ(Tree()->topLevelItemCount(), 6);
 }
 
-TEST_F(ParbexDlgTest, NoUnitsFoundIsAnInformationAndAnEmptyTree) {
+TEST_F(ParbexDlgTest, NoUnitsFoundIsAnInformationWithTheFirewallHintAndAnEmptyTree) {
     Discover({Answer({})});
-    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("No Quorrel units found.")});
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info(
+                                  "No Quorrel units found.",
+                                  "A firewall on this computer may drop the units' replies: \"quorrel doctor\" in a "
+                                  "terminal tells.")});
     EXPECT_EQ(Tree()->topLevelItemCount(), 0);
     EXPECT_TRUE(window->Devices().empty());
 }
@@ -327,6 +347,26 @@ TEST_F(ParbexDlgTest, ClosingFromTheTitleBarEndsTheWindowWithoutTheDialog) {
     EXPECT_TRUE(dialogs.runTitles.empty());
 }
 
+TEST_F(ParbexDlgTest, FromTheKeyboardAltFConfiguresTheSelectedUnitAndAltCCloses) {
+    DiscoverSix();
+    ClickItem(Network(2));
+    QString serialShown;
+    dialogs.script = [&serialShown](QDialog& dialog) {
+        serialShown = Find<QLineEdit>(dialog, "serialEdit")->text();
+        Click(dialog, "cancelButton");
+    };
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
+    // A button pressed from the keyboard shows itself pressed for a moment before it acts.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !dialogs.runTitles.empty(); }, 2000));
+    EXPECT_EQ(serialShown, "1C4D5");
+
+    testing::ShowActive(*window);
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 2000));
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_EQ(dialogs.runTitles.size(), 1u);
+}
+
 TEST_F(ParbexDlgTest, EnterTriggersNoDisabledCommand) {
     DiscoverSix();
     Tree()->setFocus();
@@ -342,9 +382,10 @@ TEST_F(ParbexDlgTest, EnterTriggersNoDisabledCommand) {
     EXPECT_EQ(fake->CallsOf("VARL_Admin_Discover").size(), 3u);
 }
 
-TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhateverTheLibraryAnswered) {
+TEST_F(ParbexDlgTest, AfterSaveTheTreeShowsTheEnteredValuesAsTheUserLeftItWhateverTheLibraryAnswered) {
     DiscoverSix();
     fake->State().setConfigResult = 0;
+    Device(4)->setExpanded(true);
     ClickItem(Detail(1, 2));
     dialogs.script = [](QDialog& dialog) {
         auto* address = Find<Ipv4AddressEdit>(dialog, "ipAddress");
@@ -357,8 +398,9 @@ TEST_F(ParbexDlgTest, AfterSaveTheTreeIsRebuiltCollapsedWithTheEnteredValuesWhat
     ASSERT_EQ(dialogs.runTitles.size(), 1u);
     EXPECT_EQ(Detail(1, 2)->text(0), "Address: 10.77.200.5");
     EXPECT_EQ(Device(1)->text(0), "S/N 1B3C4h");
-    EXPECT_FALSE(AnythingExpanded());
-    EXPECT_TRUE(Tree()->selectedItems().isEmpty());
+    EXPECT_EQ(ExpandedItems(), (QStringList{"S/N 1B3C4h", "S/N 1B3C4h > Network Configuration", "S/N 1E6F7h"}));
+    EXPECT_EQ(Tree()->selectedItems(), QList<QTreeWidgetItem*>{Detail(1, 2)});
+    EXPECT_EQ(ConfigureAndUploadEnabled(), std::make_pair(true, true));
     const auto calls = fake->CallsOf("VARL_Admin_SetConfig");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].firstArgument, 0x1B3C4u);
@@ -375,6 +417,36 @@ TEST_F(ParbexDlgTest, CancelInTheDialogLeavesTheTreeAsItWas) {
     QTest::mouseClick(Button("configureButton"), Qt::LeftButton);
     EXPECT_EQ(Detail(0, 1)->text(0), "DHCP: Off");
     EXPECT_EQ(Tree()->selectedItems().value(0), Detail(0, 1));
+}
+
+// The longest time the window's event loop went without turning while action ran, as a timer on the
+// window's thread that fires every 10 ms sees it. each runs at every tick.
+qint64 LongestStallMs(const std::function<void()>& action, const std::function<void()>& each = {}) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+        if (each) each();
+    });
+    clock.start();
+    ticker.start();
+    action();
+    return std::max(longest, clock.elapsed() - last);
+}
+
+TEST_F(ParbexDlgTest, ASlowDiscoveryLeavesTheWindowTurningWithItsCommandsDisabled) {
+    fake->State().callDurationMs = 1000;
+    int ticksWhileDiscoverEnabled = 0;
+    const qint64 stall = LongestStallMs([this] { DiscoverSix(); },
+                                        [&] { ticksWhileDiscoverEnabled += Button("discoverButton")->isEnabled(); });
+    EXPECT_LE(stall, 50);
+    EXPECT_EQ(ticksWhileDiscoverEnabled, 0);
+    EXPECT_EQ(Tree()->topLevelItemCount(), 6);
+    EXPECT_TRUE(Button("discoverButton")->isEnabled());
 }
 
 class ParbexDlgUploadTest : public ParbexDlgTest {
@@ -406,6 +478,50 @@ TEST_F(ParbexDlgUploadTest, FromADetailItemOfTheSecondUnitGoesToTheSecondUnitsAd
     EXPECT_EQ(calls[0].ignoredNumber, 0u);
     EXPECT_EQ(waitCursor.seen, std::vector<bool>{true});
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
+}
+
+TEST_F(ParbexDlgUploadTest, ASlowUploadLeavesTheWindowTurningAndShowsItsProgressAfterASecond) {
+    DiscoverSix();
+    ClickItem(Detail(1, 3));
+    dialogs.files.push_back(path);
+    fake->State().callDurationMs = 3000;
+    QStringList shown;
+    const qint64 stall = LongestStallMs([this] { QTest::mouseClick(Button("uploadButton"), Qt::LeftButton); },
+                                        [&] {
+                                            auto* progress = window->findChild<UploadProgressWindow*>();
+                                            if (shown.isEmpty() && progress != nullptr && progress->isVisible()) {
+                                                shown << Find<QLabel>(*progress, "fileLabel")->text()
+                                                      << Find<QLabel>(*progress, "unitLabel")->text();
+                                            }
+                                        });
+    EXPECT_LE(stall, 50);
+    EXPECT_EQ(shown, (QStringList{"Uploading index.htm (14 bytes)", "to S/N 1B3C4h at 10.77.0.11"}));
+    EXPECT_EQ(window->findChild<UploadProgressWindow*>(), nullptr);
+    EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
+    EXPECT_EQ(boxes.parents, std::vector<QWidget*>{window.get()});
+}
+
+TEST_F(ParbexDlgUploadTest, CloseDuringAnUploadIsNotBlockedByItsProgressAndClosesOnceItHasEnded) {
+    DiscoverSix();
+    ClickItem(Detail(1, 3));
+    dialogs.files.push_back(path);
+    fake->State().callDurationMs = 1500;
+    bool progressShown = false;
+    QTimer::singleShot(UploadProgressWindow::kShowAfterMs + 200, window.get(), [this, &progressShown] {
+        auto* progress = window->findChild<UploadProgressWindow*>();
+        progressShown = progress != nullptr && progress->isVisible();
+        // Through the window, as the desktop delivers it: a modal window would block it there.
+        QPushButton* close = Button("closeButton");
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, close->mapTo(window.get(), close->rect().center()));
+        EXPECT_TRUE(window->isVisible());
+    });
+    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
+    EXPECT_TRUE(progressShown);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_UploadFile").size(), 1u);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ParbexDlgUploadTest, FromADeviceItemGoesToThatUnit) {
@@ -466,6 +582,9 @@ TEST_P(ParbexDlgUploadOutcomeTest, ShowsTheOutcome) {
     QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
     EXPECT_EQ(dialogs.fileRequests, 1);
     EXPECT_EQ(boxes.messages, row.messages);
+    // Shown right after the file dialog closed, when Wayland has no active window: each box names
+    // the main window as its parent itself.
+    EXPECT_EQ(boxes.parents, std::vector<QWidget*>(row.messages.size(), window.get()));
     EXPECT_EQ(fake->CallsOf("VARL_Admin_UploadFile").size(), row.uploads);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -556,13 +675,16 @@ private:
     WebBrowser* m_previous;
 };
 
+// What the menu offers on a unit's item; the separator has no text.
+const QStringList kUnitMenu{"&Copy Address", "Open in &Web Browser", "", "Other &Subnets..."};
+
 struct TreeMenuRow {
     const char* name;
     int depth;  // 0 the device item, 1 the network item, 2 a detail, -1 no item
     QStringList offered;
 };
 
-class ParbexDlgTreeMenuTest : public ParbexDlgTest, public ::testing::WithParamInterface<TreeMenuRow> {
+class ParbexDlgTreeMenuFixture : public ParbexDlgTest {
 protected:
     // Sends receiver the event that asks for the tree's context menu, notes what the menu offers
     // and chooses the entry with the given text, if any.
@@ -601,6 +723,8 @@ protected:
     BrowserRecorder browser;
 };
 
+class ParbexDlgTreeMenuTest : public ParbexDlgTreeMenuFixture, public ::testing::WithParamInterface<TreeMenuRow> {};
+
 TEST_P(ParbexDlgTreeMenuTest, OffersTheUnitsAddressOnAnyOfItsItems) {
     DiscoverSix();
     ClickItem(Device(0));
@@ -618,10 +742,9 @@ TEST_P(ParbexDlgTreeMenuTest, OffersTheUnitsAddressOnAnyOfItsItems) {
 
 INSTANTIATE_TEST_SUITE_P(
     Items, ParbexDlgTreeMenuTest,
-    ::testing::Values(TreeMenuRow{"device_item", 0, {"&Copy Address", "Open in &Web Browser"}},
-                      TreeMenuRow{"network_item", 1, {"&Copy Address", "Open in &Web Browser"}},
-                      TreeMenuRow{"detail_item", 2, {"&Copy Address", "Open in &Web Browser"}},
-                      TreeMenuRow{"no_item", -1, {"&About Parbex..."}}),
+    ::testing::Values(TreeMenuRow{"device_item", 0, kUnitMenu}, TreeMenuRow{"network_item", 1, kUnitMenu},
+                      TreeMenuRow{"detail_item", 2, kUnitMenu},
+                      TreeMenuRow{"no_item", -1, {"&About Parbex...", "Other &Subnets..."}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTreeMenuTest, ADesktopWithoutABrowserSaysSo) {
@@ -638,10 +761,52 @@ TEST_F(ParbexDlgTreeMenuTest, TheMenuKeyOpensItOnTheCurrentItem) {
     // What the desktop's window sends its focus widget for the Menu key.
     Tree()->setFocus();
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), Tree()->mapToGlobal(QPoint()));
-    EXPECT_EQ(OpenMenu(Tree(), event, QStringLiteral("&Copy Address")),
-              (QStringList{"&Copy Address", "Open in &Web Browser"}));
+    EXPECT_EQ(OpenMenu(Tree(), event, QStringLiteral("&Copy Address")), kUnitMenu);
     EXPECT_EQ(QApplication::clipboard()->text(), "10.77.0.12");
 }
+
+struct OtherSubnetsRow {
+    const char* name;
+    const char* typed;
+    std::vector<RecordedMessage> messages;
+    // VARL_TARGETS as each discovery call found it.
+    std::vector<std::string> seenByLibrary;
+};
+
+class ParbexDlgOtherSubnetsTest : public ParbexDlgTreeMenuFixture,
+                                  public ::testing::WithParamInterface<OtherSubnetsRow> {};
+
+TEST_P(ParbexDlgOtherSubnetsTest, TheListReachesTheLibraryOnceTheLibraryWouldTakeIt) {
+    const OtherSubnetsRow& row = GetParam();
+    DiscoverSix();
+    std::vector<QWidget*> dialogsShown;
+    dialogs.script = [&row, &dialogsShown](QDialog& dialog) {
+        dialogsShown.push_back(&dialog);
+        Find<QLineEdit>(dialog, "listEdit")->setText(QString::fromLatin1(row.typed));
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    };
+    OpenMenu(PositionOf(0), QStringLiteral("Other &Subnets..."));
+    EXPECT_EQ(dialogs.runTitles, std::vector<QString>{"Other Subnets"});
+    EXPECT_EQ(boxes.messages, row.messages);
+    EXPECT_EQ(boxes.parents, std::vector<QWidget*>(row.messages.size(), dialogsShown.at(0)));
+
+    std::vector<std::string> seen;
+    fake->State().onCall = [&seen](const std::string& exportName) {
+        const char* targets = std::getenv("VARL_TARGETS");
+        if (exportName == "VARL_Admin_Discover") seen.push_back(targets != nullptr ? targets : "unset");
+    };
+    DiscoverSix();
+    EXPECT_EQ(seen, row.seenByLibrary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ParbexDlgOtherSubnetsTest,
+    ::testing::Values(OtherSubnetsRow{"taken", " 10.80.0.0/24, 10.81.0.7 ", {}, {"10.80.0.0/24, 10.81.0.7", "10.80.0.0/24, 10.81.0.7"}},
+                      OtherSubnetsRow{"refused",
+                                      "10.80.0.0/24 10.0.0.0/8",
+                                      {Failure("Argument error. VARL_TARGETS holds a range wider than /16.")},
+                                      {"unset", "unset"}}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(ParbexDlgTest, CtrlCInTheTreeCopiesTheSelectedUnitsAddress) {
     DiscoverSix();

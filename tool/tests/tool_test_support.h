@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dark_palette.h"
 #include "device_record_testing.h"
 #include "dialog_runner.h"
 #include "fake_varl/fake_library.h"
@@ -36,6 +37,7 @@ namespace parbex::testing {
 struct RecordedMessage {
     QString text;
     MessageIcon icon;
+    QString detail;
 
     bool operator==(const RecordedMessage&) const = default;
 };
@@ -44,12 +46,16 @@ inline std::ostream& operator<<(std::ostream& out, const RecordedMessage& messag
     const char* icon = message.icon == MessageIcon::Warning       ? "warning"
                        : message.icon == MessageIcon::Information ? "information"
                                                                   : "plain";
-    return out << icon << " \"" << message.text.toStdString() << '"';
+    out << icon << " \"" << message.text.toStdString() << '"';
+    if (!message.detail.isEmpty()) out << " (detail \"" << message.detail.toStdString() << "\")";
+    return out;
 }
 
-inline RecordedMessage Failure(const char* text) { return {QString::fromLatin1(text), MessageIcon::Warning}; }
-inline RecordedMessage Info(const char* text) { return {QString::fromLatin1(text), MessageIcon::Information}; }
-inline RecordedMessage Plain(const char* text) { return {QString::fromLatin1(text), MessageIcon::None}; }
+inline RecordedMessage Failure(const char* text) { return {QString::fromLatin1(text), MessageIcon::Warning, {}}; }
+inline RecordedMessage Info(const char* text, const char* detail = "") {
+    return {QString::fromLatin1(text), MessageIcon::Information, QString::fromLatin1(detail)};
+}
+inline RecordedMessage Plain(const char* text) { return {QString::fromLatin1(text), MessageIcon::None, {}}; }
 
 // Shows a window and makes it the active one, so that keys reach its focus widget.
 inline void ShowActive(QWidget& window) {
@@ -117,9 +123,14 @@ public:
     MessageRecorder() : m_previous(InstallMessageBoxes(this)) {}
     ~MessageRecorder() override { InstallMessageBoxes(m_previous); }
 
-    void Show(const QString& text, MessageIcon icon) override { messages.push_back({text, icon}); }
+    void Show(QWidget* parent, const QString& text, MessageIcon icon, const QString& detail) override {
+        messages.push_back({text, icon, detail});
+        parents.push_back(parent);
+    }
 
     std::vector<RecordedMessage> messages;
+    // The window each box was shown over.
+    std::vector<QWidget*> parents;
 
 private:
     MessageBoxes* m_previous;

@@ -2,7 +2,9 @@
 // Compile definitions leave out one export each, to build the libraries a broken installation would
 // present.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "fake_varl_state.h"
 
@@ -49,13 +51,20 @@ fake_varl::RecordedCall& Record(const char* exportName) {
     return g_state.calls.back();
 }
 
+// A command's export lasting as long as the test asked.
+fake_varl::RecordedCall& RecordCommand(const char* exportName) {
+    fake_varl::RecordedCall& call = Record(exportName);
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_state.callDurationMs));
+    return call;
+}
+
 }  // namespace
 
 FAKE_VARL_EXPORT fake_varl::State* FakeVarl_State() { return &g_state; }
 
 #ifndef FAKE_VARL_WITHOUT_DISCOVER
 FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
-    fake_varl::RecordedCall& call = Record("VARL_Admin_Discover");
+    fake_varl::RecordedCall& call = RecordCommand("VARL_Admin_Discover");
     call.capacity = *count;
     call.timeoutMs = timeoutMs;
     call.recordsNull = records == nullptr;
@@ -79,7 +88,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* rec
 
 #ifndef FAKE_VARL_WITHOUT_SET_CONFIG
 FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRecord* record) {
-    fake_varl::RecordedCall& call = Record("VARL_Admin_SetConfig");
+    fake_varl::RecordedCall& call = RecordCommand("VARL_Admin_SetConfig");
     call.firstArgument = ignored;
     call.record = *record;
     if (g_state.setConfigResult != 0) ConfigureSite(*record);
@@ -90,7 +99,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRec
 #ifndef FAKE_VARL_WITHOUT_UPLOAD_FILE
 FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* localPath, const char* ignored,
                                                 const char* remoteName, uint32_t ignored2) {
-    fake_varl::RecordedCall& call = Record("VARL_Admin_UploadFile");
+    fake_varl::RecordedCall& call = RecordCommand("VARL_Admin_UploadFile");
     call.address = address;
     call.localPath = localPath;
     call.ignoredText = ignored;

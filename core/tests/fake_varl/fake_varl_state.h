@@ -64,6 +64,9 @@ struct State {
     // What VARL_Error_LastErr hands out next; it empties the text, as the real library does.
     std::string errorText;
     std::vector<RecordedCall> calls;
+    // How long discovery, set-configuration and upload take before they answer, as a far site or a
+    // slow unit makes them: the calls block their caller that long.
+    std::uint32_t callDurationMs = 0;
     // Called on entry to every export, with its name.
     std::function<void(const std::string&)> onCall;
 
