@@ -3,6 +3,7 @@
 // present.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "fake_varl_state.h"
 
@@ -15,6 +16,12 @@ namespace {
 constexpr std::size_t kCoreErrorBufferSize = 500;
 
 fake_varl::State g_state;
+// Programs may call from several threads at once, as quorrel's parallel uploads do: every export
+// holds this lock for its whole call. Recursive, so that a test's onCall may read the state.
+std::recursive_mutex g_lock;
+// A failed upload's text belongs to the thread that called, as the real library keeps each
+// thread's text; the scripted errorText goes to whichever thread asks.
+thread_local std::string t_uploadFailure;
 
 [[maybe_unused]] fake_varl::DiscoverAnswer SiteAnswer() {
     fake_varl::DiscoverAnswer answer;
@@ -55,6 +62,7 @@ FAKE_VARL_EXPORT fake_varl::State* FakeVarl_State() { return &g_state; }
 
 #ifndef FAKE_VARL_WITHOUT_DISCOVER
 FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
+    const std::lock_guard lock(g_lock);
     fake_varl::RecordedCall& call = Record("VARL_Admin_Discover");
     call.capacity = *count;
     call.timeoutMs = timeoutMs;
@@ -79,6 +87,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* rec
 
 #ifndef FAKE_VARL_WITHOUT_SET_CONFIG
 FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRecord* record) {
+    const std::lock_guard lock(g_lock);
     fake_varl::RecordedCall& call = Record("VARL_Admin_SetConfig");
     call.firstArgument = ignored;
     call.record = *record;
@@ -90,6 +99,7 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRec
 #ifndef FAKE_VARL_WITHOUT_UPLOAD_FILE
 FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* localPath, const char* ignored,
                                                 const char* remoteName, uint32_t ignored2) {
+    const std::lock_guard lock(g_lock);
     fake_varl::RecordedCall& call = Record("VARL_Admin_UploadFile");
     call.address = address;
     call.localPath = localPath;
@@ -98,15 +108,17 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* lo
     call.ignoredNumber = ignored2;
     const auto failure = g_state.uploadFailures.find(address);
     if (failure == g_state.uploadFailures.end()) return g_state.uploadResult;
-    g_state.errorText = failure->second;
+    t_uploadFailure = failure->second;
     return 0;
 }
 #endif
 
 #ifndef FAKE_VARL_WITHOUT_LAST_ERR
 FAKE_VARL_EXPORT void VARL_Error_LastErr(char* buffer) {
+    const std::lock_guard lock(g_lock);
     Record("VARL_Error_LastErr");
-    std::strncpy(buffer, g_state.errorText.c_str(), kCoreErrorBufferSize);
-    g_state.errorText.clear();
+    std::string& text = t_uploadFailure.empty() ? g_state.errorText : t_uploadFailure;
+    std::strncpy(buffer, text.c_str(), kCoreErrorBufferSize);
+    text.clear();
 }
 #endif
