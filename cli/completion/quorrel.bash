@@ -13,12 +13,16 @@ _quorrel() {
 
     case $prev in
         --format)
-            COMPREPLY=($(compgen -W "table json csv" -- "$cur"))
+            if [[ $command == discover ]]; then
+                COMPREPLY=($(compgen -W "table json csv" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "text json" -- "$cur"))
+            fi
             return ;;
         --interface)
             COMPREPLY=($(compgen -W "$(ls /sys/class/net 2>/dev/null)" -- "$cur"))
             return ;;
-        --timeout|--static|--mask|--gateway)
+        --timeout|--static|--mask|--gateway|--jobs|--retries)
             COMPREPLY=()
             return ;;
     esac
@@ -29,7 +33,7 @@ _quorrel() {
         discover) options="--format $common" ;;
         set)      options="--dhcp --static --mask --gateway --no-verify --force $common" ;;
         apply)    options="--dry-run --skip-missing $common" ;;
-        upload)   options="--all $common" ;;
+        upload)   options="--all --jobs --retries --format $common" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
