@@ -7,7 +7,7 @@ _quorrel() {
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
         case $word in
-            discover|set|apply|upload) command=$word; break ;;
+            discover|set|apply|upload|watch) command=$word; break ;;
         esac
     done
 
@@ -22,7 +22,7 @@ _quorrel() {
         --interface)
             COMPREPLY=($(compgen -W "$(ls /sys/class/net 2>/dev/null)" -- "$cur"))
             return ;;
-        --timeout|--static|--mask|--gateway|--jobs|--retries)
+        --timeout|--static|--mask|--gateway|--jobs|--retries|--interval)
             COMPREPLY=()
             return ;;
     esac
@@ -34,11 +34,12 @@ _quorrel() {
         set)      options="--dhcp --static --mask --gateway --no-verify --force $common" ;;
         apply)    options="--dry-run --skip-missing $common" ;;
         upload)   options="--all --jobs --retries --format $common" ;;
+        watch)    options="--interval --format $common" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "discover set apply upload" -- "$cur"))
+        COMPREPLY=($(compgen -W "discover set apply upload watch" -- "$cur"))
     elif [[ $command == apply || $command == upload ]]; then
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))

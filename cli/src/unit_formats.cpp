@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
 #include "csv.h"
 #include "ipv4_text.h"
@@ -57,16 +56,18 @@ std::string UnitsTable(const std::vector<DeviceRecord>& units) {
     return table;
 }
 
+nlohmann::ordered_json UnitJson(const DeviceRecord& unit) {
+    return {{"serial", FormatSerial(unit.serial)},
+            {"dhcp", unit.dhcpMode},
+            {"address", FormatAddress(unit.address)},
+            {"mask", FormatAddress(unit.netMask)},
+            {"gateway", FormatAddress(unit.gateway)},
+            {"chip", ChipName(unit)}};
+}
+
 std::string UnitsJson(const std::vector<DeviceRecord>& units) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
-    for (const DeviceRecord& unit : units) {
-        array.push_back({{"serial", FormatSerial(unit.serial)},
-                         {"dhcp", unit.dhcpMode},
-                         {"address", FormatAddress(unit.address)},
-                         {"mask", FormatAddress(unit.netMask)},
-                         {"gateway", FormatAddress(unit.gateway)},
-                         {"chip", ChipName(unit)}});
-    }
+    for (const DeviceRecord& unit : units) array.push_back(UnitJson(unit));
     return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,10 @@ std::string PrintableText(std::string_view text);
 // made printable (a unit chooses it). Nothing at all for no units.
 std::string UnitsTable(const std::vector<DeviceRecord>& units);
 
-// An array of {"serial", "dhcp", "address", "mask", "gateway", "chip"} objects, indented by two.
+// {"serial", "dhcp", "address", "mask", "gateway", "chip"}: dhcp a number, the others texts.
+nlohmann::ordered_json UnitJson(const DeviceRecord& unit);
+
+// An array of UnitJson objects, indented by two.
 // The chip name's bytes that are not UTF-8 become U+FFFD.
 std::string UnitsJson(const std::vector<DeviceRecord>& units);
 

@@ -70,7 +70,7 @@ TEST_F(CommandLine, AnInterfaceGivenByTheCallerIsLeftAlone) {
 }
 
 TEST_F(CommandLine, HelpOnEveryLevelHasUsageOptionsAndAnExample) {
-    for (const char* command : {"", "discover", "set", "apply", "upload"}) {
+    for (const char* command : {"", "discover", "set", "apply", "upload", "watch"}) {
         std::vector<const char*> arguments;
         if (*command != '\0') arguments.push_back(command);
         arguments.push_back("--help");
@@ -140,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"address_part_extra", {"upload", "10.77.0.10.1", "TMP/page.htm"}, "bad address '10.77.0.10.1'"},
         WrongRow{"missing_local_file", {"upload", "10.77.0.10", "TMP/no-such.htm"}, "no-such.htm: No such file"},
         WrongRow{"folder_for_a_file", {"upload", "10.77.0.10", "TMP/"}, "is a folder, not a file"},
-        WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply or upload"},
-        WrongRow{"no_command", {}, "no command given: use discover, set, apply or upload"}),
+        WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply, upload or watch"},
+        WrongRow{"no_command", {}, "no command given: use discover, set, apply, upload or watch"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each kind of library failure: its exit status and its words.
