@@ -462,27 +462,6 @@ private:
     std::string buffered_;
 };
 
-// One nftables rule on what reaches the administrator's side of the lab, in a table of its own
-// that goes with the object: a datagram dropped there is lost on the way, unknown to its sender.
-class LabInputRule {
-public:
-    explicit LabInputRule(const std::string& rule) {
-        Nft("add table ip quorrel_test");
-        Nft("add chain ip quorrel_test input '{ type filter hook input priority 0; }'");
-        Nft("add rule ip quorrel_test input " + rule);
-    }
-    ~LabInputRule() {
-        if (std::system("nft delete table ip quorrel_test") != 0) std::fputs("could not delete table quorrel_test\n", stderr);
-    }
-    LabInputRule(const LabInputRule&) = delete;
-    LabInputRule& operator=(const LabInputRule&) = delete;
-
-private:
-    static void Nft(const std::string& arguments) {
-        if (std::system(("nft " + arguments).c_str()) != 0) throw std::runtime_error("nft " + arguments);
-    }
-};
-
 nlohmann::json Event(const std::string& line) {
     const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
     EXPECT_FALSE(event.is_discarded()) << line;
@@ -613,7 +592,7 @@ TEST_F(QuorrelWatchLab, AFailingNetworkIsSaidEachRoundAndNoUnitMissesARound) {
 
 // A fifth of the units' replies lost for 30 s, rounds every half second.
 TEST_F(QuorrelWatchLab, UnderAFifthOfRepliesLostNoUnitReadsAsGone) {
-    const LabInputRule loss("udp sport 8001 numgen random mod 5 0 drop");
+    const varl::testing::LabInputRule loss("udp sport 8001 numgen random mod 5 0 drop");
     BackgroundQuorrel watch({"watch", "--format", "json", "--interval", "0.5", "--timeout", "200"});
     std::vector<nlohmann::json> events;
     const auto end = Clock::now() + std::chrono::seconds(30);
