@@ -31,6 +31,7 @@ public:
     std::vector<UnitUpload> Run(const UploadReports& reports) {
         const std::size_t threads = std::min(m_settings.jobs, m_ends.size());
         m_threadsLeft = threads;
+        if (reports.tick) reports.tick();
         std::vector<std::jthread> workers;
         for (std::size_t i = 0; i < threads; ++i) workers.emplace_back([this] { Serve(); });
 

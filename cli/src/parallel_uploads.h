@@ -19,7 +19,8 @@ struct UploadSettings {
     std::size_t jobs = 4;
     // Further tries for an upload that failed for a network reason.
     unsigned retries = 0;
-    // How often tick runs while uploads are under way, besides after each report; zero: never.
+    // How often tick runs while uploads are under way, besides at the start and after each
+    // report; zero: never.
     std::chrono::milliseconds tickEvery{0};
 };
 

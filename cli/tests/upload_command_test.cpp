@@ -202,7 +202,7 @@ TEST_F(UploadCommand, AProgressLineIsDrawnOnATerminalOnlyAndClearedAtTheEnd) {
     const testing::Outcome shown = Run({"upload", "--all", file.c_str()});
     EXPECT_EQ(shown.status, 0);
     EXPECT_EQ(Lines(shown.out).size(), 6u);
-    EXPECT_EQ(shown.err.rfind("\rUploading: ", 0), 0u) << shown.err;
+    EXPECT_EQ(shown.err.rfind("\rUploading: 0 of 6 units done, 0 B stored\x1b[K", 0), 0u) << shown.err;
     EXPECT_EQ(shown.err.find('\n'), std::string::npos) << shown.err;
     EXPECT_EQ(shown.err.substr(shown.err.size() - 4), "\r\x1b[K");
 }
