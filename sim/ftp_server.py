@@ -18,7 +18,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
@@ -47,8 +47,23 @@ class WireBytesDTPHandler(DTPHandler):
     handle_read_event = handle_read
 
 
+class HandingOverActiveDTP(ActiveDTP):
+    """pyftpdlib's active-mode connector, letting go of its descriptor once it has handed the
+    connected socket to the data handler. pyftpdlib's own keeps the descriptor's number and takes
+    it out of the I/O loop when the session ends; by then the number may belong to another
+    session's connection, whose EPRT then never gets its reply (about one upload in forty when
+    several run at once against throttled units)."""
+
+    def handle_connect(self):
+        super().handle_connect()
+        data_channel = self.cmd_channel.data_channel
+        if data_channel is not None and data_channel.socket is self.socket:
+            self._fileno = None
+
+
 class LoggingFTPHandler(FTPHandler):
     dtp_handler = WireBytesDTPHandler
+    active_dtp = HandingOverActiveDTP
     auth_failed_timeout = 0  # answer a refused login at once, not after pyftpdlib's 3 s
     command_log = None
     banner = "Quorrel unit FTP server ready."

@@ -7,22 +7,22 @@ _quorrel() {
     local command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
         case $word in
-            discover|set|apply|upload|doctor) command=$word; break ;;
+            discover|set|apply|upload|watch|doctor) command=$word; break ;;
         esac
     done
 
     case $prev in
         --format)
-            if [[ $command == doctor ]]; then
-                COMPREPLY=($(compgen -W "text json" -- "$cur"))
-            else
+            if [[ $command == discover ]]; then
                 COMPREPLY=($(compgen -W "table json csv" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "text json" -- "$cur"))
             fi
             return ;;
         --interface)
             COMPREPLY=($(compgen -W "$(ls /sys/class/net 2>/dev/null)" -- "$cur"))
             return ;;
-        --timeout|--target|--static|--mask|--gateway|--unit)
+        --timeout|--target|--static|--mask|--gateway|--unit|--jobs|--retries|--interval)
             COMPREPLY=()
             return ;;
     esac
@@ -33,13 +33,14 @@ _quorrel() {
         discover) options="--format $common" ;;
         set)      options="--dhcp --static --mask --gateway --no-verify --force --allow-duplicate-address $common" ;;
         apply)    options="--dry-run --skip-missing --allow-duplicate-address $common" ;;
-        upload)   options="--all $common" ;;
+        upload)   options="--all --jobs --retries --format $common" ;;
+        watch)    options="--interval --format $common" ;;
         doctor)   options="--unit --format $common" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "discover set apply upload doctor" -- "$cur"))
+        COMPREPLY=($(compgen -W "discover set apply upload watch doctor" -- "$cur"))
     elif [[ $command == apply || $command == upload ]]; then
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))

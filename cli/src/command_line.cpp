@@ -13,13 +13,14 @@
 #include "library_environment.h"
 #include "set_command.h"
 #include "upload_command.h"
+#include "watch_command.h"
 
 namespace quorrel::cli {
 namespace {
 
 // In the order --help lists them.
 constexpr CommandDefinition kCommands[] = {DefineDiscoverCommand, DefineSetCommand, DefineApplyCommand,
-                                           DefineUploadCommand, DefineDoctorCommand};
+                                           DefineUploadCommand, DefineWatchCommand, DefineDoctorCommand};
 
 constexpr const char* kExitStatusText =
     "Exit status: 0 done; 1 a unit or the network failed; 2 the command line or the input was wrong.";
@@ -68,6 +69,7 @@ int RunQuorrel(int argc, const char* const* argv, const LibraryExports& library,
                            "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
                            "  quorrel apply units.csv\n"
                            "  quorrel upload --all index.htm\n"
+                           "  quorrel watch\n"
                            "  quorrel doctor\n\n"
                            "Run 'quorrel COMMAND --help' for a command's options; see also quorrel(1).\n") +
                kExitStatusText);

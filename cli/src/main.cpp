@@ -1,4 +1,6 @@
 // quorrel: the command-line tool for finding, configuring and loading files onto Quorrel units.
+#include <unistd.h>
+
 #include <iostream>
 
 #include "arp_probe.h"
@@ -9,7 +11,8 @@
 int main(int argc, char** argv) {
     const quorrel::cli::LinkedExports library;
     const quorrel::cli::ArpProbe probe;
-    const quorrel::cli::Console console{std::cin, std::cout, std::cerr};
+    const quorrel::cli::Console console{std::cin, std::cout, std::cerr,
+                                        isatty(STDOUT_FILENO) == 1 && isatty(STDERR_FILENO) == 1};
     int status = quorrel::cli::RunQuorrel(argc, argv, library, probe, quorrel::cli::LinkedLibraryVersion, console);
     // Output a script reads must not be lost silently (a full disk, a closed pipe).
     if (!std::cout.flush()) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <nlohmann/json.hpp>
 
 #include "address_conflicts.h"
 #include "csv.h"
@@ -60,6 +59,15 @@ std::string UnitsTable(const std::vector<DeviceRecord>& units) {
     return table;
 }
 
+nlohmann::ordered_json UnitJson(const DeviceRecord& unit) {
+    return {{"serial", FormatSerial(unit.serial)},
+            {"dhcp", unit.dhcpMode},
+            {"address", FormatAddress(unit.address)},
+            {"mask", FormatAddress(unit.netMask)},
+            {"gateway", FormatAddress(unit.gateway)},
+            {"chip", ChipName(unit)}};
+}
+
 std::string UnitsJson(const std::vector<DeviceRecord>& units) {
     const auto conflicts = AddressConflicts(units);
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
@@ -68,13 +76,9 @@ std::string UnitsJson(const std::vector<DeviceRecord>& units) {
         if (const auto found = conflicts.find(unit.serial); found != conflicts.end()) {
             for (const std::uint32_t other : found->second) others.push_back(FormatSerial(other));
         }
-        array.push_back({{"serial", FormatSerial(unit.serial)},
-                         {"dhcp", unit.dhcpMode},
-                         {"address", FormatAddress(unit.address)},
-                         {"mask", FormatAddress(unit.netMask)},
-                         {"gateway", FormatAddress(unit.gateway)},
-                         {"chip", ChipName(unit)},
-                         {"conflicts", others}});
+        nlohmann::ordered_json object = UnitJson(unit);
+        object["conflicts"] = others;
+        array.push_back(std::move(object));
     }
     return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ inline constexpr const char* kConflictMark = "*";
 // made printable (a unit chooses it), the address of a unit in conflict marked. Nothing at all
 // for no units.
 std::string UnitsTable(const std::vector<DeviceRecord>& units);
+
+// {"serial", "dhcp", "address", "mask", "gateway", "chip"}: dhcp a number, the others texts.
+nlohmann::ordered_json UnitJson(const DeviceRecord& unit);
 
 // An array of {"serial", "dhcp", "address", "mask", "gateway", "chip", "conflicts"} objects,
 // indented by two; "conflicts" lists the serials of the other units that report the unit's

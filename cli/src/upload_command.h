@@ -1,6 +1,8 @@
-// quorrel upload: a local file stored on one unit, named by serial or address, or on every unit.
+// quorrel upload: a local file stored on units named by serial or address, or on every unit,
+// several at once.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,9 +11,13 @@
 namespace quorrel::cli {
 
 struct UploadOptions {
-    // TARGET FILE [REMOTE-NAME], or with all FILE [REMOTE-NAME].
+    // TARGETS FILE [REMOTE-NAME], or with all FILE [REMOTE-NAME]; TARGETS separated by commas.
     std::vector<std::string> arguments;
     bool all = false;
+    std::size_t jobs = 4;
+    unsigned retries = 0;
+    // One JSON summary on standard output instead of a line per unit.
+    bool json = false;
 };
 
 void DefineUploadCommand(CLI::App& program, Invocation& invocation);

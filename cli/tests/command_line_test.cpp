@@ -115,7 +115,7 @@ TEST_F(CommandLine, AnInterfaceGivenByTheCallerIsLeftAlone) {
 }
 
 TEST_F(CommandLine, HelpOnEveryLevelHasUsageOptionsAndAnExample) {
-    for (const char* command : {"", "discover", "set", "apply", "upload", "doctor"}) {
+    for (const char* command : {"", "discover", "set", "apply", "upload", "watch", "doctor"}) {
         std::vector<const char*> arguments;
         if (*command != '\0') arguments.push_back(command);
         arguments.push_back("--help");
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"no_file", {"apply"}, "FILE"},
         WrongRow{"csv_with_a_wrong_header", {"apply", "TMP/wrong-header.csv"}, "wrong-header.csv:1: unknown column 'gw'"},
         WrongRow{"missing_file", {"apply", "TMP/no-such.csv"}, "no-such.csv: No such file or directory"},
-        WrongRow{"upload_without_file", {"upload", "1A2B3"}, "upload takes TARGET FILE [REMOTE-NAME]"},
+        WrongRow{"upload_without_file", {"upload", "1A2B3"}, "upload takes TARGET[,TARGET...] FILE [REMOTE-NAME]"},
         WrongRow{"upload_all_with_three", {"upload", "--all", "a", "b", "c"}, "upload --all takes FILE [REMOTE-NAME]"},
         WrongRow{"serial_of_six_digits", {"upload", "01A2B3", "TMP/page.htm"}, "bad serial '01A2B3'"},
         WrongRow{"address_part_extra", {"upload", "10.77.0.10.1", "TMP/page.htm"}, "bad address '10.77.0.10.1'"},
@@ -192,8 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"folder_for_a_file", {"upload", "10.77.0.10", "TMP/"}, "is a folder, not a file"},
         WrongRow{"doctor_unit_not_a_serial", {"doctor", "--unit", "1A2G3"}, "bad serial '1A2G3'"},
         WrongRow{"doctor_unknown_format", {"doctor", "--format", "csv"}, "'csv' is not a format: use text or json"},
-        WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply, upload or doctor"},
-        WrongRow{"no_command", {}, "no command given: use discover, set, apply, upload or doctor"}),
+        WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply, upload, watch or doctor"},
+        WrongRow{"no_command", {}, "no command given: use discover, set, apply, upload, watch or doctor"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each kind of library failure: its exit status and its words.

@@ -52,7 +52,7 @@ protected:
         std::istringstream in(input);
         std::ostringstream out, err;
         const int status = RunQuorrel(static_cast<int>(arguments.size()), arguments.data(), binding, probe,
-                                      [] { return std::string("1.0"); }, Console{in, out, err});
+                                      [] { return std::string("1.0"); }, Console{in, out, err, terminal});
         return {status, out.str(), err.str()};
     }
 
@@ -92,6 +92,8 @@ protected:
     FakeLibrary fake;
     LibraryBinding binding;
     ScriptedProbe probe;
+    // Run's console stands for a terminal.
+    bool terminal = false;
 };
 
 // One discovery with the default time-out, asked with room for a whole site.

@@ -21,11 +21,13 @@ expect() {  # WHAT EXPECTED ACTUAL
     fi
 }
 
-expect "commands" "apply discover doctor set upload " "$(complete_line quorrel '')"
+expect "commands" "apply discover doctor set upload watch " "$(complete_line quorrel '')"
 expect "a command begun" "discover " "$(complete_line quorrel di)"
 expect "formats" "csv json table " "$(complete_line quorrel discover --format '')"
 expect "doctor's formats" "json text " "$(complete_line quorrel doctor --format '')"
-for command in "" discover set apply upload doctor; do
+expect "upload's formats" "json text " "$(complete_line quorrel upload --format '')"
+expect "watch's formats" "json text " "$(complete_line quorrel watch --format '')"
+for command in "" discover set apply upload watch doctor; do
     listed=$("$program" $command --help | grep -oE '^  (-h,)?--[a-z-]+' | sed 's/^ *-h,//; s/^ *//' | sort | tr '\n' ' ')
     expect "options of '${command:-quorrel}'" "$listed" "$(complete_line quorrel $command --)"
 done

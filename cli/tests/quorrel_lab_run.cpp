@@ -49,6 +49,26 @@ std::vector<std::string> WireSince(const DatagramLog& log, const std::string& ma
 
 }  // namespace
 
+const char* ProgramPath() { return QUORREL_PROGRAM; }
+
+std::vector<char*> Argv(std::vector<std::string>& arguments) {
+    arguments.insert(arguments.begin(), ProgramPath());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+int WaitForExit(pid_t child, std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (std::chrono::steady_clock::now() > deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 std::string LabFile(const std::string& name) { return sim::lab::LabDirectory() + "/" + name; }
 
 std::string WriteLabFile(const std::string& name, const std::string& content) {

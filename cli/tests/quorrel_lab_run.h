@@ -2,6 +2,9 @@
 // (exit status, standard output and error) and the datagrams that reached the units meanwhile.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,15 @@ struct Outcome {
 // {"setpriv", "--bounding-set=-net_raw", "--"}); standard input holds input.
 Outcome RunQuorrel(std::vector<std::string> arguments, const std::string& input = "",
                    std::vector<std::string> wrapper = {});
+
+// The built program, and its argument vector for exec: the program, then arguments, which the
+// vector points into (so they must outlive it).
+const char* ProgramPath();
+std::vector<char*> Argv(std::vector<std::string>& arguments);
+
+// The exit status once the child has ended (128 + the signal that ended it), or -1 when it has not
+// ended within wait.
+int WaitForExit(pid_t child, std::chrono::milliseconds wait);
 
 std::string LabFile(const std::string& name);
 // Writes a file in the lab's folder; returns its path.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "fake_varl_state.h"
@@ -17,6 +18,12 @@ namespace {
 constexpr std::size_t kCoreErrorBufferSize = 500;
 
 fake_varl::State g_state;
+// Programs may call from several threads at once, as quorrel's parallel uploads do: every export
+// holds this lock for its whole call. Recursive, so that a test's onCall may read the state.
+std::recursive_mutex g_lock;
+// A failed upload's text belongs to the thread that called, as the real library keeps each
+// thread's text; the scripted errorText goes to whichever thread asks.
+thread_local std::string t_uploadFailure;
 
 [[maybe_unused]] fake_varl::DiscoverAnswer SiteAnswer() {
     fake_varl::DiscoverAnswer answer;
@@ -52,11 +59,9 @@ fake_varl::RecordedCall& Record(const char* exportName) {
 }
 
 // A command's export lasting as long as the test asked.
-fake_varl::RecordedCall& RecordCommand(const char* exportName) {
-    fake_varl::RecordedCall& call = Record(exportName);
-    std::this_thread::sleep_for(std::chrono::milliseconds(g_state.callDurationMs));
-    return call;
-}
+// A call that talks to units lasts a while. The wait is outside the lock, so that calls from
+// several threads overlap as the library's do.
+void TakeCallDuration() { std::this_thread::sleep_for(std::chrono::milliseconds(g_state.callDurationMs)); }
 
 }  // namespace
 
@@ -64,7 +69,9 @@ FAKE_VARL_EXPORT fake_varl::State* FakeVarl_State() { return &g_state; }
 
 #ifndef FAKE_VARL_WITHOUT_DISCOVER
 FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* records, uint32_t timeoutMs) {
-    fake_varl::RecordedCall& call = RecordCommand("VARL_Admin_Discover");
+    TakeCallDuration();
+    const std::lock_guard lock(g_lock);
+    fake_varl::RecordedCall& call = Record("VARL_Admin_Discover");
     call.capacity = *count;
     call.timeoutMs = timeoutMs;
     call.recordsNull = records == nullptr;
@@ -88,7 +95,9 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_Discover(uint32_t* count, DeviceRecord* rec
 
 #ifndef FAKE_VARL_WITHOUT_SET_CONFIG
 FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRecord* record) {
-    fake_varl::RecordedCall& call = RecordCommand("VARL_Admin_SetConfig");
+    TakeCallDuration();
+    const std::lock_guard lock(g_lock);
+    fake_varl::RecordedCall& call = Record("VARL_Admin_SetConfig");
     call.firstArgument = ignored;
     call.record = *record;
     if (g_state.setConfigResult != 0) ConfigureSite(*record);
@@ -99,7 +108,9 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_SetConfig(uint32_t ignored, const DeviceRec
 #ifndef FAKE_VARL_WITHOUT_UPLOAD_FILE
 FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* localPath, const char* ignored,
                                                 const char* remoteName, uint32_t ignored2) {
-    fake_varl::RecordedCall& call = RecordCommand("VARL_Admin_UploadFile");
+    TakeCallDuration();
+    const std::lock_guard lock(g_lock);
+    fake_varl::RecordedCall& call = Record("VARL_Admin_UploadFile");
     call.address = address;
     call.localPath = localPath;
     call.ignoredText = ignored;
@@ -107,15 +118,17 @@ FAKE_VARL_EXPORT VarlBool VARL_Admin_UploadFile(uint32_t address, const char* lo
     call.ignoredNumber = ignored2;
     const auto failure = g_state.uploadFailures.find(address);
     if (failure == g_state.uploadFailures.end()) return g_state.uploadResult;
-    g_state.errorText = failure->second;
+    t_uploadFailure = failure->second;
     return 0;
 }
 #endif
 
 #ifndef FAKE_VARL_WITHOUT_LAST_ERR
 FAKE_VARL_EXPORT void VARL_Error_LastErr(char* buffer) {
+    const std::lock_guard lock(g_lock);
     Record("VARL_Error_LastErr");
-    std::strncpy(buffer, g_state.errorText.c_str(), kCoreErrorBufferSize);
-    g_state.errorText.clear();
+    std::string& text = t_uploadFailure.empty() ? g_state.errorText : t_uploadFailure;
+    std::strncpy(buffer, text.c_str(), kCoreErrorBufferSize);
+    text.clear();
 }
 #endif

@@ -59,7 +59,8 @@ struct State {
     std::vector<SiteUnit> site;
     VarlBool setConfigResult = 1;
     VarlBool uploadResult = 1;
-    // An upload to one of these addresses fails with its text, whatever uploadResult says.
+    // An upload to one of these addresses fails with its text, whatever uploadResult says; the
+    // text is kept for the thread that called.
     std::map<std::uint32_t, std::string> uploadFailures;
     // What VARL_Error_LastErr hands out next; it empties the text, as the real library does.
     std::string errorText;
