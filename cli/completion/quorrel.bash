@@ -13,7 +13,11 @@ _quorrel() {
 
     case $prev in
         --format)
-            COMPREPLY=($(compgen -W "table json csv" -- "$cur"))
+            if [[ $command == discover ]]; then
+                COMPREPLY=($(compgen -W "table json csv" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "text json" -- "$cur"))
+            fi
             return ;;
         --interface)
             COMPREPLY=($(compgen -W "$(ls /sys/class/net 2>/dev/null)" -- "$cur"))
@@ -27,7 +31,7 @@ _quorrel() {
     case $command in
         "")       options="--version $common" ;;
         discover) options="--format $common" ;;
-        set)      options="--dhcp --static --mask --gateway --no-verify --force --allow-duplicate-address $common" ;;
+        set)      options="--dhcp --static --mask --gateway --dry-run --no-verify --force --allow-duplicate-address --format $common" ;;
         apply)    options="--dry-run --skip-missing --allow-duplicate-address $common" ;;
         upload)   options="--all $common" ;;
     esac

@@ -167,10 +167,8 @@ std::string Line(const PlannedRow& planned, const Confirmation& confirmation) {
     const std::string serial = FormatSerial(row.serial);
     switch (planned.step) {
         case Step::Skip: return serial + " skipped: no answer";
-        case Step::Unchanged: return serial + " unchanged: " + ReportedText(*planned.unit);
-        case Step::WouldSend:
-            return serial + " would be set to " + AddressingText(row.wanted) + " (reports " +
-                   ReportedText(*planned.unit) + ")";
+        case Step::Unchanged: return UnchangedText(*planned.unit);
+        case Step::WouldSend: return WouldBeSetText(row.serial, row.wanted, planned.unit);
         case Step::Send:
         case Step::NotSent: return serial + " not sent";
         case Step::Sent: break;

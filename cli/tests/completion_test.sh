@@ -24,6 +24,7 @@ expect() {  # WHAT EXPECTED ACTUAL
 expect "commands" "apply discover set upload " "$(complete_line quorrel '')"
 expect "a command begun" "discover " "$(complete_line quorrel di)"
 expect "formats" "csv json table " "$(complete_line quorrel discover --format '')"
+expect "set's formats" "json text " "$(complete_line quorrel set 1A2B3 --format '')"
 for command in "" discover set apply upload; do
     listed=$("$program" $command --help | grep -oE '^  (-h,)?--[a-z-]+' | sed 's/^ *-h,//; s/^ *//' | sort | tr '\n' ' ')
     expect "options of '${command:-quorrel}'" "$listed" "$(complete_line quorrel $command --)"
