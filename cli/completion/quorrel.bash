@@ -32,7 +32,7 @@ _quorrel() {
         "")       options="--version $common" ;;
         discover) options="--format $common" ;;
         set)      options="--dhcp --static --mask --gateway --dry-run --no-verify --force --allow-duplicate-address --format $common" ;;
-        apply)    options="--dry-run --skip-missing --allow-duplicate-address $common" ;;
+        apply)    options="--dry-run --skip-missing --allow-duplicate-address --format $common" ;;
         upload)   options="--all $common" ;;
     esac
     if [[ $cur == -* ]]; then
