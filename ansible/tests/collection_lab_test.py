@@ -97,10 +97,12 @@ class CollectionLab(unittest.TestCase):
                 self.assertEqual(copy.read(), '<p>site page</p>\n', path)
 
     def test_b_units_info_lists_the_six_and_an_address_in_use_fails_with_quorrels_text(self):
-        listing, refused = self.task_results([
+        listing, refused, kept = self.task_results([
             {'tamberlode.quorrel.units_info': {'timeout': int(TIMEOUT)}},
             {'tamberlode.quorrel.unit': {'serial': '1a2b3', 'address': '10.77.0.11/16', 'gateway': '10.77.0.1',
-                                         'timeout': int(TIMEOUT)}}])
+                                         'timeout': int(TIMEOUT)}},
+            {'tamberlode.quorrel.unit': {'serial': '1B3C4', 'dhcp': False, 'address': '10.77.0.11',
+                                         'mask': '255.255.0.0', 'gateway': '10.77.0.1', 'timeout': int(TIMEOUT)}}])
         self.assertFalse(listing['changed'])
         self.assertEqual([unit['serial'] for unit in listing['units']], SERIALS)
         self.assertEqual(listing['units'][1], {'serial': '1B3C4', 'dhcp': 0, 'address': '10.77.0.11',
@@ -110,6 +112,8 @@ class CollectionLab(unittest.TestCase):
         self.assertFalse(refused['changed'])
         self.assertEqual(refused['msg'], 'quorrel: 1A2B3: 10.77.0.11 is the address of unit 1B3C4\n'
                                          'quorrel: nothing sent (--allow-duplicate-address sends anyway)')
+        self.assertEqual((kept.get('failed', False), kept['changed'], kept['unit']['result']),
+                         (False, False, 'unchanged'), kept)
         self.assertEqual(set_config_messages(), [])
 
     def test_c_renumbering_changes_six_units_once_and_check_mode_sends_nothing(self):

@@ -24,6 +24,7 @@ options:
   serial:
     description:
       - The unit's serial, one to five hexadecimal digits in either case, such as C(1A2B3).
+      - Quote a serial that YAML would read as a number, such as C("12345") or C("1E500").
     type: str
     required: true
   dhcp:
@@ -164,12 +165,13 @@ def main():
     argument_spec.update(COMMON_ARGUMENT_SPEC)
     module = AnsibleModule(
         argument_spec=argument_spec,
-        mutually_exclusive=[('dhcp', 'mask'), ('dhcp', 'gateway')],
         required_by={'mask': 'address', 'gateway': 'address'},
         supports_check_mode=True,
     )
     params = module.params
-    if bool(params['dhcp']) == (params['address'] is not None):
+    if params['dhcp'] and any(params[name] is not None for name in ('address', 'mask', 'gateway')):
+        module.fail_json(msg='dhcp: true takes no address, mask or gateway')
+    if not params['dhcp'] and params['address'] is None:
         module.fail_json(msg='give either dhcp: true or a static address')
 
     quorrel = Quorrel(module)
