@@ -31,8 +31,8 @@ _quorrel() {
     case $command in
         "")       options="--version $common" ;;
         discover) options="--format $common" ;;
-        set)      options="--dhcp --static --mask --gateway --no-verify --force --allow-duplicate-address $common" ;;
-        apply)    options="--dry-run --skip-missing --allow-duplicate-address $common" ;;
+        set)      options="--dhcp --static --mask --gateway --dry-run --no-verify --force --allow-duplicate-address --format $common" ;;
+        apply)    options="--dry-run --skip-missing --allow-duplicate-address --format $common" ;;
         upload)   options="--all --jobs --retries --format $common" ;;
         watch)    options="--interval --format $common" ;;
         doctor)   options="--unit --format $common" ;;

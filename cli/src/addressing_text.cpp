@@ -2,6 +2,7 @@
 
 #include "ipv4_text.h"
 #include "unit_formats.h"
+#include "unit_text.h"
 
 namespace quorrel::cli {
 
@@ -14,6 +15,15 @@ std::string AddressingText(const Addressing& addressing) {
 std::string ReportedText(const DeviceRecord& unit) {
     return "DHCP " + DhcpText(unit.dhcpMode) + ", address " + FormatAddress(unit.address) + ", mask " +
            FormatAddress(unit.netMask) + ", gateway " + FormatAddress(unit.gateway);
+}
+
+std::string WouldBeSetText(std::uint32_t serial, const Addressing& wanted, const DeviceRecord* unit) {
+    return FormatSerial(serial) + " would be set to " + AddressingText(wanted) +
+           (unit != nullptr ? " (reports " + ReportedText(*unit) + ")" : " (no unit answered)");
+}
+
+std::string UnchangedText(const DeviceRecord& unit) {
+    return FormatSerial(unit.serial) + " unchanged: " + ReportedText(unit);
 }
 
 std::string NotConfirmedText(std::uint32_t serial, const Addressing& wanted, const Confirmation& confirmation) {

@@ -14,9 +14,11 @@
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
+#include "format_option.h"
 #include "ipv4_text.h"
 #include "library_environment.h"
 #include "targets.h"
+#include "unit_results.h"
 #include "unit_text.h"
 
 namespace quorrel::cli {
@@ -167,16 +169,38 @@ std::string Line(const PlannedRow& planned, const Confirmation& confirmation) {
     const std::string serial = FormatSerial(row.serial);
     switch (planned.step) {
         case Step::Skip: return serial + " skipped: no answer";
-        case Step::Unchanged: return serial + " unchanged: " + ReportedText(*planned.unit);
-        case Step::WouldSend:
-            return serial + " would be set to " + AddressingText(row.wanted) + " (reports " +
-                   ReportedText(*planned.unit) + ")";
+        case Step::Unchanged: return UnchangedText(*planned.unit);
+        case Step::WouldSend: return WouldBeSetText(row.serial, row.wanted, planned.unit);
         case Step::Send:
         case Step::NotSent: return serial + " not sent";
         case Step::Sent: break;
     }
     if (confirmation.confirmed.count(row.serial) != 0) return serial + " confirmed: " + AddressingText(row.wanted);
     return serial + " " + NotConfirmedText(row.serial, row.wanted, confirmation);
+}
+
+UnitResult ResultOf(const PlannedRow& planned, const Confirmation& confirmation) {
+    const std::uint32_t serial = planned.row->serial;
+    UnitResult result{serial, UnitResultKind::Skipped, std::nullopt, planned.row->wanted, std::nullopt};
+    if (planned.unit == nullptr) return result;
+    result.before = *planned.unit;
+    switch (planned.step) {
+        case Step::Skip: break;
+        case Step::Unchanged:
+            result.kind = UnitResultKind::Unchanged;
+            result.after = *planned.unit;
+            break;
+        case Step::WouldSend: result.kind = UnitResultKind::WouldSet; break;
+        case Step::Send:
+        case Step::NotSent: result.kind = UnitResultKind::NotSent; break;
+        case Step::Sent:
+            result.kind = confirmation.confirmed.count(serial) != 0 ? UnitResultKind::Confirmed
+                                                                   : UnitResultKind::NotConfirmed;
+            if (const auto reported = confirmation.lastReports.find(serial); reported != confirmation.lastReports.end())
+                result.after = reported->second;
+            break;
+    }
+    return result;
 }
 
 }  // namespace
@@ -186,7 +210,7 @@ void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
     CLI::App* command = AddCommand(
         program, invocation, "apply", "Set the addressing of many units from a CSV file and confirm it",
         std::string("Usage: quorrel apply [--dry-run] [--skip-missing] [--allow-duplicate-address]\n"
-                    "                     ") +
+                    "                     [--format text|json] ") +
             kCommonUsage + " FILE",
         "FILE has the header serial,dhcp,address,mask,gateway (a chip column is ignored), as\n"
         "'quorrel discover --format csv' writes it; dhcp is 0 (static, the three addresses are sent) or\n"
@@ -194,7 +218,8 @@ void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
         "already reports their values are left alone. The others are sent together and confirmed as\n"
         "'quorrel set' does; one line per row says what happened. Addresses that two rows give, that\n"
         "another unit reports, or that a host answers for (as 'quorrel set' checks) end with exit\n"
-        "status 2 before anything is sent.\n\n"
+        "status 2 before anything is sent. --format json prints one object per row, as 'quorrel set\n"
+        "--format json' does for its unit; a row whose unit did not answer has the result skipped.\n\n"
         "Examples:\n"
         "  quorrel discover --format csv > units.csv     # then edit the addresses\n"
         "  quorrel apply --dry-run units.csv\n"
@@ -204,7 +229,13 @@ void DefineApplyCommand(CLI::App& program, Invocation& invocation) {
     command->add_flag("--skip-missing", options->skipMissing, "Apply the rows whose unit answers, pass over the others");
     command->add_flag("--allow-duplicate-address", options->allowDuplicateAddress,
                       "Send addresses other units report, two rows give or another host answers for");
-    command->callback([&invocation, options] { invocation.run = RunOf<ApplyOptions>(invocation, options, RunApply); });
+    auto format = std::make_shared<std::string>("text");
+    AddFormatOption(*command, *format, {"text", "json"},
+                    "text: a line per row for people (the default); json: what became of each unit, for scripts");
+    command->callback([&invocation, options, format] {
+        options->json = *format == "json";
+        invocation.run = RunOf<ApplyOptions>(invocation, options, RunApply);
+    });
 }
 
 int RunApply(const LibraryExports& library, const AddressProbe& probe, const CommonOptions& common,
@@ -238,7 +269,13 @@ int RunApply(const LibraryExports& library, const AddressProbe& probe, const Com
         const TargetsDuringCalls targets(ConfirmationTargetsOf(plan));
         return ConfirmConfigurations(library, sent, kSiteCapacity, common.timeoutMs);
     }();
-    for (const PlannedRow& planned : plan) console.out << Line(planned, confirmation) << '\n';
+    if (options.json) {
+        std::vector<UnitResult> results;
+        for (const PlannedRow& planned : plan) results.push_back(ResultOf(planned, confirmation));
+        console.out << UnitResultsJson(results);
+    } else {
+        for (const PlannedRow& planned : plan) console.out << Line(planned, confirmation) << '\n';
+    }
     if (confirmation.failure) console.Failure(*confirmation.failure, "confirming failed: ");
 
     if (sendFailure) return sent.empty() ? ExitStatusOf(*sendFailure) : kExitFailed;

@@ -17,6 +17,8 @@ struct ApplyOptions {
     bool skipMissing = false;
     // Send addresses that other units report, that two rows give, or that another host answers for.
     bool allowDuplicateAddress = false;
+    // What became of each row's unit as JSON (UnitResultsJson) instead of a line for people.
+    bool json = false;
 };
 
 void DefineApplyCommand(CLI::App& program, Invocation& invocation);

@@ -10,10 +10,12 @@
 #include "confirmation.h"
 #include "discovery.h"
 #include "exit_status.h"
+#include "format_option.h"
 #include "library_environment.h"
 #include "serial_text.h"
 #include "targets.h"
 #include "unit_formats.h"
+#include "unit_results.h"
 #include "unit_text.h"
 
 namespace quorrel::cli {
@@ -35,6 +37,10 @@ std::optional<Request> ReadRequest(const SetOptions& options, const Console& con
         console.Error("set takes either --dhcp or --static ADDRESS[/PREFIX]");
         return std::nullopt;
     }
+    if (options.dryRun && options.noVerify) {
+        console.Error("set takes --dry-run or --no-verify, not both");
+        return std::nullopt;
+    }
     if (options.dhcp) return Request{*serial, Addressing::Dhcp()};
     std::string error;
     const std::optional<Addressing> wanted =
@@ -47,24 +53,53 @@ std::optional<Request> ReadRequest(const SetOptions& options, const Console& con
     return Request{*serial, *wanted};
 }
 
-// Ends the command once the message is sent: the unit's new line, or what it reports instead.
+// Ends the command once the message is sent: the unit confirmed, or what it reports instead.
 // Where targets are in use, the unit is looked for at the address it reported and at its new one.
-int Confirm(const LibraryExports& library, const CommonOptions& common, const Request& request,
-            const DeviceRecord& unit, const Console& console) {
-    const std::string serialText = FormatSerial(request.serial);
+UnitResult Confirm(const LibraryExports& library, const CommonOptions& common, const Request& request,
+                   const DeviceRecord& unit, UnitResult result, const Console& console) {
     const TargetsDuringCalls targets(ConfirmationTargets(LibraryTargets(), {unit.address, request.wanted.address}));
     const Confirmation confirmation =
         ConfirmConfigurations(library, {{request.serial, request.wanted}}, kSiteCapacity, common.timeoutMs);
+    if (const auto reported = confirmation.lastReports.find(request.serial); reported != confirmation.lastReports.end())
+        result.after = reported->second;
     if (confirmation.confirmed.count(request.serial) != 0) {
-        console.out << UnitsTable({confirmation.lastReports.at(request.serial)});
-        return kExitDone;
+        result.kind = UnitResultKind::Confirmed;
+        return result;
     }
+    result.kind = UnitResultKind::NotConfirmed;
+    const std::string serialText = FormatSerial(request.serial);
     if (confirmation.failure) {
         console.Failure(*confirmation.failure, serialText + ": sent, but confirming failed: ");
     } else {
         console.Error(serialText + " " + NotConfirmedText(request.serial, request.wanted, confirmation));
     }
-    return kExitFailed;
+    return result;
+}
+
+// What became of the unit on standard output: its line as discover shows it once it reports the
+// addressing, what a dry run would send, or the JSON of it all.
+void Print(const UnitResult& result, const SetOptions& options, const Console& console) {
+    if (options.json) {
+        console.out << UnitResultsJson({result});
+        return;
+    }
+    switch (result.kind) {
+        case UnitResultKind::Unchanged:
+            console.out << (options.dryRun ? UnchangedText(*result.after) + '\n' : UnitsTable({*result.after}));
+            break;
+        case UnitResultKind::Confirmed: console.out << UnitsTable({*result.after}); break;
+        case UnitResultKind::WouldSet:
+            console.out << WouldBeSetText(result.serial, result.wanted, result.before ? &*result.before : nullptr)
+                        << '\n';
+            break;
+        case UnitResultKind::Sent:
+            console.out << FormatSerial(result.serial) << ": sent " << AddressingText(result.wanted)
+                        << " (not confirmed)\n";
+            break;
+        case UnitResultKind::NotConfirmed:
+        case UnitResultKind::NotSent:
+        case UnitResultKind::Skipped: break;
+    }
 }
 
 }  // namespace
@@ -75,20 +110,24 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
     CLI::App* command = AddCommand(
         program, invocation, "set", "Set one unit's addressing and confirm that it took it",
         std::string("Usage: quorrel set SERIAL (--dhcp | --static ADDRESS[/PREFIX] [--mask MASK]\n"
-                    "                          [--gateway GATEWAY]) [--no-verify] [--force]\n"
-                    "                  [--allow-duplicate-address]\n"
+                    "                          [--gateway GATEWAY]) [--dry-run | --no-verify] [--force]\n"
+                    "                  [--allow-duplicate-address] [--format text|json]\n"
                     "                  ") +
             kCommonUsage,
-        "The unit must answer a discovery first (unless --force). After sending, quorrel discovers again,\n"
-        "in rounds of a quarter of the time-out for up to three time-outs, until the unit reports the new\n"
-        "values, and prints its new line; a unit that does not take them ends with exit status 1 and what\n"
-        "it reports instead. A static address another unit reports, or one a host on the unit's link\n"
-        "answers for when probed with ARP (which needs CAP_NET_RAW), ends with exit status 2 before\n"
-        "anything is sent.\n\n"
+        "The unit must answer a discovery first (unless --force); one that reports the values already is\n"
+        "sent nothing. After sending, quorrel discovers again, in rounds of a quarter of the time-out for\n"
+        "up to three time-outs, until the unit reports the new values, and prints its new line; a unit\n"
+        "that does not take them ends with exit status 1 and what it reports instead. A static address\n"
+        "another unit reports, or one a host on the unit's link answers for when probed with ARP (which\n"
+        "needs CAP_NET_RAW), ends with exit status 2 before anything is sent. --format json prints\n"
+        "[{\"serial\", \"result\", \"before\", \"wanted\", \"after\"}]: result is unchanged, would-set, sent,\n"
+        "confirmed, not-confirmed or not-sent, and each addressing {\"dhcp\", \"address\", \"mask\",\n"
+        "\"gateway\"} or null; see quorrel(1).\n\n"
         "Examples:\n"
         "  quorrel set 1A2B3 --static 10.77.0.20/16 --gateway 10.77.0.1\n"
         "  quorrel set 1A2B3 --static 192.168.1.20 --mask 255.255.255.0\n"
-        "  quorrel set 1A2B3 --dhcp");
+        "  quorrel set 1A2B3 --dhcp --dry-run\n"
+        "  quorrel set 1A2B3 --dhcp --format json");
     command->add_option("SERIAL", options->serial, "The unit's serial: one to five hexadecimal digits")
         ->option_text(" ")
         ->required();
@@ -102,11 +141,16 @@ void DefineSetCommand(CLI::App& program, Invocation& invocation) {
     CLI::Option* gatewayOption = command->add_option("--gateway", (*typed)[2], "The gateway (default: none, 0.0.0.0)")
                                      ->option_text("GATEWAY")
                                      ->needs(staticOption);
+    command->add_flag("--dry-run", options->dryRun, "Say what would be sent, and send nothing");
     command->add_flag("--no-verify", options->noVerify, "Send the configuration without confirming it");
     command->add_flag("--force", options->force, "Send even when no unit with the serial answers");
     command->add_flag("--allow-duplicate-address", options->allowDuplicateAddress,
                       "Send an address another unit reports or another host answers for");
-    command->callback([&invocation, options, typed, staticOption, maskOption, gatewayOption] {
+    auto format = std::make_shared<std::string>("text");
+    AddFormatOption(*command, *format, {"text", "json"},
+                    "text: the unit's line for people (the default); json: what became of it, for scripts");
+    command->callback([&invocation, options, typed, format, staticOption, maskOption, gatewayOption] {
+        options->json = *format == "json";
         if (staticOption->count() > 0) options->staticAddress = (*typed)[0];
         if (maskOption->count() > 0) options->mask = (*typed)[1];
         if (gatewayOption->count() > 0) options->gateway = (*typed)[2];
@@ -125,19 +169,31 @@ int RunSet(const LibraryExports& library, const AddressProbe& probe, const Commo
         console.Failure(*discovery.failure);
         return ExitStatusOf(*discovery.failure);
     }
+    UnitResult result{request->serial, UnitResultKind::WouldSet, std::nullopt, request->wanted, std::nullopt};
     DeviceRecord unit{};
     unit.serial = request->serial;
     if (const DeviceRecord* found = FindUnit(discovery.units, request->serial)) {
         unit = *found;
+        result.before = unit;
     } else if (!options.force) {
         console.Error("no unit with serial " + serialText + " answered; nothing sent (--force sends anyway)");
         return kExitFailed;
     }
+    if (result.before && UnitReports(unit, request->wanted)) {
+        result.kind = UnitResultKind::Unchanged;
+        result.after = unit;
+        Print(result, options, console);
+        return kExitDone;
+    }
     if (!options.allowDuplicateAddress &&
         !NewAddressesAreFree(discovery.units, {{request->serial, unit.address, request->wanted, serialText + ": "}},
-                             {&probe, common.verbose}, console)) {
+                             {options.dryRun ? nullptr : &probe, common.verbose}, console)) {
         console.Error(kDuplicateRefused);
         return kExitWrongInput;
+    }
+    if (options.dryRun) {
+        Print(result, options, console);
+        return kExitDone;
     }
 
     std::optional<CallFailure> failure;
@@ -147,13 +203,17 @@ int RunSet(const LibraryExports& library, const AddressProbe& probe, const Commo
     }
     if (failure) {
         console.Failure(*failure, serialText + ": ");
+        result.kind = UnitResultKind::NotSent;
+        Print(result, options, console);
         return ExitStatusOf(*failure);
     }
     if (options.noVerify) {
-        console.out << serialText << ": sent " << AddressingText(request->wanted) << " (not confirmed)\n";
-        return kExitDone;
+        result.kind = UnitResultKind::Sent;
+    } else {
+        result = Confirm(library, common, *request, unit, result, console);
     }
-    return Confirm(library, common, *request, unit, console);
+    Print(result, options, console);
+    return result.kind == UnitResultKind::NotConfirmed ? kExitFailed : kExitDone;
 }
 
 }  // namespace quorrel::cli

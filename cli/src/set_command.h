@@ -1,4 +1,5 @@
-// quorrel set: one unit's addressing, sent and confirmed.
+// quorrel set: one unit's addressing, sent and confirmed; nothing sent to a unit that reports it
+// already.
 #pragma once
 
 #include <optional>
@@ -15,12 +16,16 @@ struct SetOptions {
     std::optional<std::string> staticAddress;
     std::optional<std::string> mask;
     std::optional<std::string> gateway;
+    // Say what would be sent; send nothing.
+    bool dryRun = false;
     // Send without confirming.
     bool noVerify = false;
     // Send even when no unit with the serial answers.
     bool force = false;
     // Send an address that another unit reports or another host answers for.
     bool allowDuplicateAddress = false;
+    // What became of the unit as JSON (UnitResultsJson) instead of its line for people.
+    bool json = false;
 };
 
 void DefineSetCommand(CLI::App& program, Invocation& invocation);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "command_test_support.h"
 
 namespace quorrel::cli {
@@ -76,6 +78,24 @@ TEST_F(ApplyCommand, SaysWhichUnitsNeverConfirmedOrVanishedAfterTheFullTime) {
         << run.out;
     EXPECT_NE(run.out.find("1E6F7 confirmed: "), std::string::npos) << run.out;
     EXPECT_EQ(run.err, "quorrel: 2 of 3 units sent a new configuration did not confirm it\n");
+}
+
+TEST_F(ApplyCommand, JsonSaysWhatBecameOfEachRowsUnit) {
+    SiteUnit(0x1E6F7).takesConfiguration = false;
+    const testing::Outcome run = Run({"apply", "--format", "json", "--skip-missing", "-"},
+                                     std::string(kFile) + "2A2B3,1,,,\n");
+    EXPECT_EQ(run.status, 1);
+    const nlohmann::json results = nlohmann::json::parse(run.out);
+    std::vector<std::string> seen;
+    for (const nlohmann::json& result : results) seen.push_back(result["serial"].get<std::string>() + " " +
+                                                                result["result"].get<std::string>());
+    EXPECT_EQ(seen, (std::vector<std::string>{"1A2B3 unchanged", "1B3C4 confirmed", "1C4D5 confirmed", "1D5E6 unchanged",
+                                              "1E6F7 not-confirmed", "1F808 unchanged", "2A2B3 skipped"}));
+    EXPECT_EQ(results[2]["before"]["dhcp"], 1);
+    EXPECT_EQ(results[2]["after"]["address"], "10.77.1.12");
+    EXPECT_EQ(results[4]["after"]["address"], "10.77.0.14") << "what the unit still reports";
+    EXPECT_EQ(results[6]["before"], nullptr);
+    EXPECT_EQ(run.err, "quorrel: 1 of 3 units sent a new configuration did not confirm it\n");
 }
 
 struct StopRow {

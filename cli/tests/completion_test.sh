@@ -27,6 +27,7 @@ expect "formats" "csv json table " "$(complete_line quorrel discover --format ''
 expect "doctor's formats" "json text " "$(complete_line quorrel doctor --format '')"
 expect "upload's formats" "json text " "$(complete_line quorrel upload --format '')"
 expect "watch's formats" "json text " "$(complete_line quorrel watch --format '')"
+expect "set's formats" "json text " "$(complete_line quorrel set 1A2B3 --format '')"
 for command in "" discover set apply upload watch doctor; do
     listed=$("$program" $command --help | grep -oE '^  (-h,)?--[a-z-]+' | sed 's/^ *-h,//; s/^ *//' | sort | tr '\n' ' ')
     expect "options of '${command:-quorrel}'" "$listed" "$(complete_line quorrel $command --)"

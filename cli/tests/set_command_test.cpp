@@ -67,6 +67,58 @@ INSTANTIATE_TEST_SUITE_P(
         SetRow{"vanishes", {"set", "1B3C4", "--dhcp"},
                [](fake_varl::SiteUnit& unit) { unit.answersAfterConfiguration = false; }, 1, {kDhcpSent}, "",
                "quorrel: 1B3C4 not confirmed: asked for DHCP On, the unit no longer answers\n", 12},
+        SetRow{"unit_reporting_it_already_sent_nothing",
+               {"set", "1B3C4", "--static", "10.77.0.11", "--mask", "255.255.0.0", "--gateway", "10.77.0.1"}, {}, 0,
+               {}, kTableHeader + std::string("1B3C4   Off   10.77.0.11  255.255.0.0  10.77.0.1  QX-200\n"), "", 0},
+        SetRow{"dry_run_sends_nothing", {"set", "1B3C4", "--dhcp", "--dry-run"}, {}, 0, {},
+               "1B3C4 would be set to DHCP On (reports DHCP Off, address 10.77.0.11, mask 255.255.0.0, gateway "
+               "10.77.0.1)\n",
+               "", 0},
+        SetRow{"json_confirmed", {"set", "1B3C4", "--dhcp", "--format", "json"}, {}, 0, {kDhcpSent},
+               R"([
+  {
+    "serial": "1B3C4",
+    "result": "confirmed",
+    "before": {
+      "dhcp": 0,
+      "address": "10.77.0.11",
+      "mask": "255.255.0.0",
+      "gateway": "10.77.0.1"
+    },
+    "wanted": {
+      "dhcp": 1,
+      "address": null,
+      "mask": null,
+      "gateway": null
+    },
+    "after": {
+      "dhcp": 1,
+      "address": "10.77.0.11",
+      "mask": "255.255.0.0",
+      "gateway": "10.77.0.1"
+    }
+  }
+]
+)",
+               "", 1},
+        SetRow{"json_dry_run_of_a_unit_that_did_not_answer",
+               {"set", "99999", "--static", "10.77.1.99/24", "--force", "--dry-run", "--format", "json"}, {}, 0, {},
+               R"([
+  {
+    "serial": "99999",
+    "result": "would-set",
+    "before": null,
+    "wanted": {
+      "dhcp": 0,
+      "address": "10.77.1.99",
+      "mask": "255.255.255.0",
+      "gateway": "0.0.0.0"
+    },
+    "after": null
+  }
+]
+)",
+               "", 0},
         SetRow{"unknown_serial_sends_nothing", {"set", "99999", "--dhcp"}, {}, 1, {}, "",
                "quorrel: no unit with serial 99999 answered; nothing sent (--force sends anyway)\n", 0},
         SetRow{"unknown_serial_forced", {"set", "99999", "--dhcp", "--force", "--no-verify"}, {}, 0,

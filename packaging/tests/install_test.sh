@@ -31,6 +31,8 @@ expect=(
     usr/local/share/man/man1/quorrel.1.gz
     usr/local/share/bash-completion/completions/quorrel
     usr/local/lib/firewalld/services/quorrel.xml
+    usr/local/share/ansible/collections/ansible_collections/tamberlode/quorrel/MANIFEST.json
+    usr/local/share/ansible/collections/ansible_collections/tamberlode/quorrel/plugins/modules/unit.py
 )
 for path in "${expect[@]}"; do [[ -e "$stage/root/$path" ]] || fail "cmake --install did not install /$path"; done
 if ldd "$stage/root/usr/local/bin/parbex" | grep libvarl >/dev/null; then fail "parbex links against libvarl"; fi
@@ -49,7 +51,8 @@ for path in opt/tamberlode/quorrel-tools/libvarl.so opt/tamberlode/quorrel-tools
             usr/bin/parbex usr/share/man/man1/parbex.1.gz usr/share/applications/parbex.desktop \
             usr/share/metainfo/com.tamberlode.parbex.metainfo.xml usr/share/pkgconfig/varl.pc \
             usr/share/icons/hicolor/32x32/apps/parbex.png usr/share/doc/quorrel-tools/copyright \
-            usr/lib/firewalld/services/quorrel.xml; do
+            usr/lib/firewalld/services/quorrel.xml \
+            usr/share/ansible/collections/ansible_collections/tamberlode/quorrel/plugins/modules/unit.py; do
     [[ -e "$stage/deb/$path" ]] || fail "the package lacks /$path"
 done
 # The package installs files and runs nothing: above all it never changes the firewall itself.

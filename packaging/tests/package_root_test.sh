@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the package and its debug package into a throw-away root with dpkg, checks from there
-# that the programs start, that the manual pages render and that a C program builds and runs
-# against the library through pkg-config, then purges both packages and checks that nothing is
-# left. Runs in a private mount namespace (a user namespace too for a normal user), where the
-# root's /opt is mounted over /opt: the library's one fixed location is then the installed one,
-# and the machine's own /opt and /usr are never touched.
+# that the programs start, that the manual pages render, that Ansible's collection is whole and
+# documents itself, and that a C program builds and runs against the library through pkg-config,
+# then purges both packages and checks that nothing is left. Runs in a private mount namespace (a
+# user namespace too for a normal user), where the root's /opt is mounted over /opt: the library's
+# one fixed location is then the installed one, and the machine's own /opt and /usr are never
+# touched.
 #   package_root_test.sh DEB DEBUG-DEB
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -45,6 +46,21 @@ version=$(timeout 20 "$root/usr/bin/quorrel" --version) || fail "quorrel --versi
 completion=$root/usr/share/bash-completion/completions/quorrel
 bash -c 'source "$1" && complete -p quorrel' bash "$completion" >/dev/null \
     || fail "$completion does not complete quorrel"
+
+# Ansible looks for collections in /usr/share/ansible/collections without any configuration; the
+# collection installed there is the one ansible-galaxy built (its files match its manifest) and
+# its modules document themselves.
+collections=/usr/share/ansible/collections
+ansible_home=$(mktemp -d)
+searched=$(env -u ANSIBLE_COLLECTIONS_PATH -u ANSIBLE_CONFIG ANSIBLE_HOME="$ansible_home" ansible-config dump \
+               | grep '^COLLECTIONS_PATHS(default)') || fail "ansible-config dump"
+[[ $searched == *"'$collections'"* ]] || fail "Ansible does not look in $collections: $searched"
+export ANSIBLE_HOME=$ansible_home ANSIBLE_COLLECTIONS_PATH=$root$collections
+report=$(ansible-galaxy collection verify --offline tamberlode.quorrel 2>&1) \
+    || fail "ansible-galaxy collection verify:"$'\n'"$report"
+ansible-doc tamberlode.quorrel.unit | grep -q '^= serial' || fail "ansible-doc does not show the module unit"
+unset ANSIBLE_HOME ANSIBLE_COLLECTIONS_PATH
+rm -rf "$ansible_home"
 
 for page in "$root"/usr/share/man/man*/*; do
     name=$(basename "$page" .gz)
