@@ -177,7 +177,8 @@ def main():
     arguments = ['--format', 'json']
     if params['jobs'] is not None:
         arguments += ['--jobs', str(params['jobs'])]
-    arguments += ['--all'] if params['all'] else list(params['serials'])
+    # quorrel takes several units as one argument, separated by commas.
+    arguments += ['--all'] if params['all'] else [','.join(params['serials'])]
     arguments.append(params['src'])
     if params['remote_name'] is not None:
         arguments.append(params['remote_name'])
