@@ -31,10 +31,11 @@
  *     A malformed list or a range wider than /16 fails the call before anything is sent.
  *     Get-config does not read it. Unset or empty: broadcasts only.
  *   - VARL_TRACE=1: one line on standard error for each datagram sent (interface, source
- *     address, length) and received (sender, length, text), and for each interface left out and
- *     why; for an upload, each FTP command (the password as ***) and reply, the data connection's
- *     mode and addresses, and how the transfer ended. Unset, the library writes nothing to
- *     standard error.
+ *     address, length) and received (sender, length, text), for each interface left out and
+ *     why, for the receive buffer a discovery got and for each request it sends again after the
+ *     kernel dropped replies; for an upload, each FTP command (the password as ***) and reply,
+ *     the data connection's mode and addresses, and how the transfer ended. Unset, empty or 0,
+ *     the library writes nothing to standard error.
  */
 #ifndef VARL_H
 #define VARL_H
