@@ -1,7 +1,10 @@
 #include "command_line.h"
 
+#include <pthread.h>
+
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -198,6 +201,16 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply, upload, watch or doctor"},
         WrongRow{"no_command", {}, "no command given: use discover, set, apply, upload, watch or doctor"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A NaN passes every range check written as "outside". Were the watch to start, its first call
+// stops it, as Ctrl-C would.
+TEST_F(CommandLine, WatchRefusesAnIntervalThatIsNoNumber) {
+    fake.State().onCall = [caller = pthread_self()](const std::string&) { pthread_kill(caller, SIGTERM); };
+    const testing::Outcome run = Run({"watch", "--interval", "nan"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--interval: Value nan not in range 0 to 86400"), std::string::npos) << run.err;
+    EXPECT_TRUE(fake.State().calls.empty());
+}
 
 // Each kind of library failure: its exit status and its words.
 struct KindRow {
