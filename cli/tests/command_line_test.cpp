@@ -190,6 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"no_file", {"apply"}, "FILE"},
         WrongRow{"csv_with_a_wrong_header", {"apply", "TMP/wrong-header.csv"}, "wrong-header.csv:1: unknown column 'gw'"},
         WrongRow{"missing_file", {"apply", "TMP/no-such.csv"}, "no-such.csv: No such file or directory"},
+        WrongRow{"folder_for_a_file_to_apply", {"apply", "TMP/"}, "/: Is a directory"},
         WrongRow{"upload_without_file", {"upload", "1A2B3"}, "upload takes TARGET[,TARGET...] FILE [REMOTE-NAME]"},
         WrongRow{"upload_all_with_three", {"upload", "--all", "a", "b", "c"}, "upload --all takes FILE [REMOTE-NAME]"},
         WrongRow{"serial_of_six_digits", {"upload", "01A2B3", "TMP/page.htm"}, "bad serial '01A2B3'"},
