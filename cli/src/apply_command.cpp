@@ -252,6 +252,7 @@ int RunApply(const LibraryExports& library, const AddressProbe& probe, const Com
     if (!file) return kExitWrongInput;
     if (file->rows.empty()) {
         console.err << name << " has no rows; nothing to do.\n";
+        if (options.json) console.out << UnitResultsJson({});
         return kExitDone;
     }
     if (!options.allowDuplicateAddress && !EveryAddressOnce(file->rows, name, console)) return kExitWrongInput;
