@@ -211,7 +211,9 @@ int RunWatch(const LibraryExports& library, const CommonOptions& common, const W
             for (const WatchEvent& event : watched.Round(answers)) {
                 console.out << (options.json ? WatchEventJson(event, time) : WatchEventText(event, time)) << '\n';
             }
-            console.out.flush();
+            // Once a write fails (a full disk, a pipe whose reader left) the stream takes nothing
+            // more: every later event would be lost unseen. main says that standard output failed.
+            if (!console.out.flush()) return kExitFailed;
         }
         if (stop.Wait(-1, roundStart + interval)) return kExitDone;
     }
