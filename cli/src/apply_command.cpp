@@ -1,11 +1,11 @@
 #include "apply_command.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "address_checks.h"
 #include "addressing_text.h"
@@ -38,23 +38,30 @@ std::string InputName(const std::string& file) { return file == "-" ? "(standard
 
 std::string At(const std::string& name, int line) { return name + ":" + std::to_string(line) + ": "; }
 
-std::optional<std::string> ReadInput(const std::string& file, const Console& console) {
-    std::ostringstream text;
-    if (file == "-") {
-        text << console.in.rdbuf();
-        return text.str();
+// The whole text, or nothing when it could not be read to its end. Read in blocks: a read that
+// fails then marks the stream bad, where inserting its rdbuf() ends quietly with what came so far
+// (nothing, from a folder), and the rows before the failure would be applied alone.
+std::optional<std::string> ReadWhole(std::istream& input, const std::string& name, const Console& console) {
+    std::string text;
+    std::array<char, 65536> block;
+    while (input.read(block.data(), block.size()) || input.gcount() > 0) {
+        text.append(block.data(), static_cast<std::size_t>(input.gcount()));
     }
+    if (input.bad()) {
+        console.Error(name + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::optional<std::string> ReadInput(const std::string& file, const Console& console) {
+    if (file == "-") return ReadWhole(console.in, InputName(file), console);
     std::ifstream input(file, std::ios::binary);
     if (!input) {
         console.Error(file + ": " + std::strerror(errno));
         return std::nullopt;
     }
-    text << input.rdbuf();
-    if (input.bad()) {
-        console.Error(file + ": cannot be read");
-        return std::nullopt;
-    }
-    return text.str();
+    return ReadWhole(input, file, console);
 }
 
 // The file's rows, every one checked, its warnings said; nothing when the file is wrong.
@@ -245,6 +252,7 @@ int RunApply(const LibraryExports& library, const AddressProbe& probe, const Com
     if (!file) return kExitWrongInput;
     if (file->rows.empty()) {
         console.err << name << " has no rows; nothing to do.\n";
+        if (options.json) console.out << UnitResultsJson({});
         return kExitDone;
     }
     if (!options.allowDuplicateAddress && !EveryAddressOnce(file->rows, name, console)) return kExitWrongInput;

@@ -61,7 +61,10 @@ void WriteReportJson(std::ostream& out, const std::vector<CheckResult>& results)
         checks.push_back(std::move(check));
         if (result.status == CheckStatus::Problem) ++problems;
     }
-    out << nlohmann::ordered_json{{"problems", problems}, {"checks", checks}}.dump(2) << '\n';
+    // An interface's name is bytes the kernel takes as they are, not always UTF-8.
+    out << nlohmann::ordered_json{{"problems", problems}, {"checks", checks}}.dump(
+               2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+        << '\n';
 }
 
 }  // namespace quorrel::cli

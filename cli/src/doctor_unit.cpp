@@ -7,6 +7,7 @@
 #include "curl_connect_failure.h"
 #include "curl_options.h"
 #include "ipv4_text.h"
+#include "unit_formats.h"
 #include "unit_text.h"
 
 namespace quorrel::cli {
@@ -140,6 +141,9 @@ CheckResult CheckUnit(std::uint32_t serial, const DeviceRecord* unit, const FtpP
         return result;
     }
     const std::string where = FormatSerial(serial) + " at " + FormatAddress(unit->address);
+    // The unit's server chose the reply's bytes: shown, they could move the cursor, and one that
+    // is not UTF-8 would stop the JSON.
+    const std::string detail = PrintableText(probe.detail);
     result.details["address"] = FormatAddress(unit->address);
     result.details["login"] = StepText(probe.login);
     result.details["active_mode"] = StepText(probe.active);
@@ -148,10 +152,10 @@ CheckResult CheckUnit(std::uint32_t serial, const DeviceRecord* unit, const FtpP
     switch (probe.login) {
         case FtpStep::Works: break;
         case FtpStep::Blocked:
-            result.findings.push_back(where + ": no FTP server answers on port 21 (" + probe.detail + "), so uploads fail.");
+            result.findings.push_back(where + ": no FTP server answers on port 21 (" + detail + "), so uploads fail.");
             return result;
         default:
-            result.findings.push_back(where + ": the FTP server refuses the units' login (" + probe.detail + "), so uploads fail.");
+            result.findings.push_back(where + ": the FTP server refuses the units' login (" + detail + "), so uploads fail.");
             return result;
     }
     if (probe.active == FtpStep::Works) {
@@ -164,7 +168,7 @@ CheckResult CheckUnit(std::uint32_t serial, const DeviceRecord* unit, const FtpP
                                    : "the unit refuses active mode";
     if (probe.passive != FtpStep::Works) {
         result.findings.push_back(where + ": the FTP login works, but " + active +
-                                  ", and passive mode fails too (" + probe.detail + "), so uploads fail.");
+                                  ", and passive mode fails too (" + detail + "), so uploads fail.");
         return result;
     }
     result.status = CheckStatus::Warning;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "discovery.h"
@@ -30,6 +31,17 @@ using Clock = std::chrono::steady_clock;
 // the units that answer at all answer within it, and a lost reply should not cost a whole
 // time-out.
 constexpr std::uint32_t kAskAgainShare = 4;
+
+// A day between rounds at the most.
+constexpr double kLongestIntervalSeconds = 86400;
+
+// What is wrong with an --interval, or nothing. Written as "between", not with CLI::Range, since a
+// NaN ("nan") fails every comparison and so passes a check for lying outside.
+std::string IntervalProblem(const std::string& text) {
+    double seconds = 0;
+    if (CLI::detail::lexical_cast(text, seconds) && seconds >= 0 && seconds <= kLongestIntervalSeconds) return {};
+    return "Value " + text + " not in range 0 to 86400";
+}
 
 // SIGINT and SIGTERM as a descriptor to wait on: blocked in this thread and in every thread it
 // starts, each stays pending until read from the descriptor. The mask is restored at the end.
@@ -157,7 +169,7 @@ void DefineWatchCommand(CLI::App& program, Invocation& invocation) {
         ->add_option("--interval", options->intervalSeconds,
                      "Start a round every SECONDS (default 5; a round takes\nat least the time-out)")
         ->option_text("SECONDS")
-        ->check(CLI::Range(0.0, 86400.0));
+        ->check(IntervalProblem);
     AddFormatOption(*command, *format, {"text", "json"},
                     "text: a line per event (the default); json: one object per line");
     command->callback([&invocation, options, format] {
@@ -199,7 +211,9 @@ int RunWatch(const LibraryExports& library, const CommonOptions& common, const W
             for (const WatchEvent& event : watched.Round(answers)) {
                 console.out << (options.json ? WatchEventJson(event, time) : WatchEventText(event, time)) << '\n';
             }
-            console.out.flush();
+            // Once a write fails (a full disk, a pipe whose reader left) the stream takes nothing
+            // more: every later event would be lost unseen. main says that standard output failed.
+            if (!console.out.flush()) return kExitFailed;
         }
         if (stop.Wait(-1, roundStart + interval)) return kExitDone;
     }

@@ -98,6 +98,15 @@ TEST_F(ApplyCommand, JsonSaysWhatBecameOfEachRowsUnit) {
     EXPECT_EQ(run.err, "quorrel: 1 of 3 units sent a new configuration did not confirm it\n");
 }
 
+// A script reads JSON whenever the status is 0.
+TEST_F(ApplyCommand, AFileWithoutRowsCallsNothingAndGivesAnEmptyList) {
+    const testing::Outcome run = Run({"apply", "--format", "json", "-"}, "serial,dhcp,address,mask,gateway\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "[]\n");
+    EXPECT_EQ(run.err, "(standard input) has no rows; nothing to do.\n");
+    EXPECT_TRUE(fake.State().calls.empty());
+}
+
 struct StopRow {
     const char* name;
     std::string content;

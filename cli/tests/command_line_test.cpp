@@ -1,7 +1,10 @@
 #include "command_line.h"
 
+#include <pthread.h>
+
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -187,6 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"no_file", {"apply"}, "FILE"},
         WrongRow{"csv_with_a_wrong_header", {"apply", "TMP/wrong-header.csv"}, "wrong-header.csv:1: unknown column 'gw'"},
         WrongRow{"missing_file", {"apply", "TMP/no-such.csv"}, "no-such.csv: No such file or directory"},
+        WrongRow{"folder_for_a_file_to_apply", {"apply", "TMP/"}, "/: Is a directory"},
         WrongRow{"upload_without_file", {"upload", "1A2B3"}, "upload takes TARGET[,TARGET...] FILE [REMOTE-NAME]"},
         WrongRow{"upload_all_with_three", {"upload", "--all", "a", "b", "c"}, "upload --all takes FILE [REMOTE-NAME]"},
         WrongRow{"serial_of_six_digits", {"upload", "01A2B3", "TMP/page.htm"}, "bad serial '01A2B3'"},
@@ -198,6 +202,16 @@ INSTANTIATE_TEST_SUITE_P(
         WrongRow{"unknown_command", {"frobnicate"}, "unknown command 'frobnicate': use discover, set, apply, upload, watch or doctor"},
         WrongRow{"no_command", {}, "no command given: use discover, set, apply, upload, watch or doctor"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A NaN passes every range check written as "outside". Were the watch to start, its first call
+// stops it, as Ctrl-C would.
+TEST_F(CommandLine, WatchRefusesAnIntervalThatIsNoNumber) {
+    fake.State().onCall = [caller = pthread_self()](const std::string&) { pthread_kill(caller, SIGTERM); };
+    const testing::Outcome run = Run({"watch", "--interval", "nan"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--interval: Value nan not in range 0 to 86400"), std::string::npos) << run.err;
+    EXPECT_TRUE(fake.State().calls.empty());
+}
 
 // Each kind of library failure: its exit status and its words.
 struct KindRow {

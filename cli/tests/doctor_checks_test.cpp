@@ -1,6 +1,6 @@
 // doctor's judgements from what it saw, without a network: what dropped the answers that reached
-// an interface, the reverse-path filter, a captured packet read as a unit's answer, and the JSON
-// that scripts read.
+// an interface, the reverse-path filter, a captured packet read as a unit's answer, a unit's FTP
+// reply, and the JSON that scripts read.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,6 +8,7 @@
 #include "doctor_capture.h"
 #include "doctor_discovery.h"
 #include "doctor_reverse_path.h"
+#include "doctor_unit.h"
 
 namespace quorrel::cli {
 namespace {
@@ -125,9 +126,22 @@ TEST(DoctorCapture, ReadsAUnitsAnswerAndNothingElse) {
     }
 }
 
+// The unit's server chooses its reply's bytes: a control character or a byte that is not UTF-8.
+TEST(DoctorUnit, ShowsTheServersReplyInPrintableText) {
+    const DeviceRecord unit = Unit(kFirst);
+    const CheckResult check =
+        CheckUnit(kFirst, &unit, {FtpStep::Refused, FtpStep::NotTried, FtpStep::NotTried, "\"530 Non \xe9\x1b[2J\""});
+    EXPECT_EQ(Joined(check.findings),
+              "1A2B3 at 0.0.0.0: the FTP server refuses the units' login (\"530 Non \\xe9\\x1b[2J\"), so uploads fail.");
+    std::ostringstream out;
+    WriteReportJson(out, {check});
+    EXPECT_EQ(nlohmann::json::parse(out.str())["checks"][0]["findings"][0], check.findings[0]);
+}
+
 TEST(DoctorReport, JsonKeepsTheFieldNamesScriptsRead) {
     CheckResult check("reverse_path_filter");
     check.status = CheckStatus::NotChecked;
+    check.findings = {"eth\xe9 is an interface's name as the kernel keeps it"};
     check.notChecked = {"why"};
     check.details["interfaces"] = nlohmann::json::array();
     std::ostringstream out;
@@ -138,6 +152,7 @@ TEST(DoctorReport, JsonKeepsTheFieldNamesScriptsRead) {
     EXPECT_EQ(written["check"], "reverse_path_filter");
     EXPECT_EQ(written["status"], "not_checked");
     EXPECT_EQ(written["not_checked"], nlohmann::json::array({"why"}));
+    EXPECT_EQ(written["findings"][0], "eth\uFFFD is an interface's name as the kernel keeps it");
     EXPECT_TRUE(written.contains("findings") && written.contains("fix") && written.contains("interfaces"));
 }
 
