@@ -85,8 +85,8 @@ class CollectionLab(unittest.TestCase):
                          [(serial, 'would-store') for serial in SERIALS])
         self.assertEqual([path for path in stored if os.path.exists(path)], [])
 
-        by_serial = dict(task['tamberlode.quorrel.upload'], serials=[serial.lower() for serial in SERIALS])
-        del by_serial['all']
+        # all: false beside serials, as a play that templates the choice gives it.
+        by_serial = dict(task['tamberlode.quorrel.upload'], serials=[serial.lower() for serial in SERIALS], all=False)
         done, = self.task_results([{'tamberlode.quorrel.upload': by_serial}])
         self.assertTrue(done['changed'], done)
         self.assertEqual(sorted(unit['serial'] for unit in done['units'] if unit['result'] == 'stored'), SERIALS)
