@@ -72,6 +72,28 @@ class CollectionLab(unittest.TestCase):
         self.assertEqual([(host, failed) for host, _, failed in lines], [('localhost', '0')], run.stdout + run.stderr)
         return int(lines[0][1])
 
+    def test_a_upload_stores_on_every_unit_and_check_mode_stores_nothing(self):
+        page = os.path.join(self.scratch.name, 'index.htm')
+        with open(page, 'w') as text:
+            text.write('<p>site page</p>\n')
+        stored = [os.path.join(LAB_DIR, 'ftp', '10.77.0.%d' % (10 + unit), 'PAGE.HTM') for unit in range(6)]
+        task = {'tamberlode.quorrel.upload': {'src': page, 'remote_name': 'PAGE.HTM', 'all': True, 'jobs': 3,
+                                              'timeout': int(TIMEOUT)}}
+        checked, = self.task_results([dict(task, check_mode=True)])
+        self.assertTrue(checked['changed'], checked)
+        self.assertEqual([(unit['serial'], unit['result']) for unit in checked['units']],
+                         [(serial, 'would-store') for serial in SERIALS])
+        self.assertEqual([path for path in stored if os.path.exists(path)], [])
+
+        # all: false beside serials, as a play that templates the choice gives it.
+        by_serial = dict(task['tamberlode.quorrel.upload'], serials=[serial.lower() for serial in SERIALS], all=False)
+        done, = self.task_results([{'tamberlode.quorrel.upload': by_serial}])
+        self.assertTrue(done['changed'], done)
+        self.assertEqual(sorted(unit['serial'] for unit in done['units'] if unit['result'] == 'stored'), SERIALS)
+        for path in stored:
+            with open(path) as copy:
+                self.assertEqual(copy.read(), '<p>site page</p>\n', path)
+
     def test_b_units_info_lists_the_six_and_an_address_in_use_fails_with_quorrels_text(self):
         listing, refused, kept = self.task_results([
             {'tamberlode.quorrel.units_info': {'timeout': int(TIMEOUT)}},

@@ -1,8 +1,9 @@
 #include "library_call_runner.h"
 
+#include <QByteArray>
 #include <QEventLoop>
+#include <QtGlobal>
 
-#include <cstdlib>
 #include <exception>
 #include <future>
 
@@ -62,11 +63,12 @@ void LibraryCallRunner::SetLibraryVariable(const std::string& name, std::optiona
 }
 
 void LibraryCallRunner::ApplyLibraryVariables() {
+    // Through Qt, whose own threads read the environment under the lock its setters take.
     for (const auto& [name, value] : m_pendingVariables) {
         if (value) {
-            setenv(name.c_str(), value->c_str(), 1);
+            qputenv(name.c_str(), QByteArray::fromStdString(*value));
         } else {
-            unsetenv(name.c_str());
+            qunsetenv(name.c_str());
         }
     }
     m_pendingVariables.clear();

@@ -256,7 +256,7 @@ void CParbexDlg::ClearDeviceTree() {
     m_treeDevices->clear();
     // Removing the items drops the selection without a selection-change signal.
     UpdateCommandButtons();
-    // Painted at once, so the empty tree is on screen before a long library call blocks.
+    // Painted at once, so the empty tree is on screen before a long library call begins.
     m_treeDevices->repaint();
 }
 
@@ -340,7 +340,7 @@ void CParbexDlg::OnUploadFile() {
         ShowInfo(this, quorrel::texts::kUploadCancelled);
         return;
     }
-    // Redrawn at once where the file dialog was, before the upload blocks the window.
+    // Redrawn at once where the file dialog was, before the upload begins.
     repaint();
 
     const QString& localPath = *chosen;

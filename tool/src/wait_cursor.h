@@ -1,5 +1,4 @@
-// The wait cursor shown while a library call blocks the user-interface thread, for as long as it
-// lives.
+// The wait cursor, shown while a library call runs, for as long as it lives.
 #pragma once
 
 namespace parbex {

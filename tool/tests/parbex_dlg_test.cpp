@@ -21,8 +21,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "about_dlg.h"
 #include "device_config_dlg.h"
@@ -419,31 +423,48 @@ TEST_F(ParbexDlgTest, CancelInTheDialogLeavesTheTreeAsItWas) {
     EXPECT_EQ(Tree()->selectedItems().value(0), Detail(0, 1));
 }
 
-// The longest time the window's event loop went without turning while action ran, as a timer on the
-// window's thread that fires every 10 ms sees it. each runs at every tick.
-qint64 LongestStallMs(const std::function<void()>& action, const std::function<void()>& each = {}) {
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
+// Runs action while each command's library call waits, on the library's thread, until a timer on
+// the window's thread has fired three times since the call began and ready() has held there: a
+// call can end only while the window's event loop turns, however loaded the machine. each runs at
+// every tick. Returns how many calls gave up waiting, after 10 s each: a call that blocks the
+// window's thread stops the timer.
+int CallsThatStalledTheWindow(testing::FakeLibrary& fake, const std::function<void()>& action,
+                              const std::function<bool()>& ready = {}, const std::function<void()>& each = {}) {
+    std::atomic<int> ticks{0};
+    std::atomic<bool> readySeen{!ready};
+    std::atomic<int> stalled{0};
     QTimer ticker;
     ticker.setInterval(10);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = std::max(longest, clock.elapsed() - last);
-        last = clock.elapsed();
         if (each) each();
+        if (ready && ready()) readySeen = true;
+        ++ticks;
     });
-    clock.start();
+    fake.State().onCall = [&](const std::string& exportName) {
+        if (exportName == "VARL_Error_LastErr") return;
+        const int start = ticks;
+        const auto patience = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (ticks < start + 3 || !readySeen) {
+            if (std::chrono::steady_clock::now() > patience) {
+                ++stalled;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
     ticker.start();
     action();
-    return std::max(longest, clock.elapsed() - last);
+    fake.State().onCall = nullptr;
+    return stalled;
 }
 
-TEST_F(ParbexDlgTest, ASlowDiscoveryLeavesTheWindowTurningWithItsCommandsDisabled) {
-    fake->State().callDurationMs = 1000;
+TEST_F(ParbexDlgTest, DiscoveryLeavesTheWindowTurningWithItsCommandsDisabled) {
     int ticksWhileDiscoverEnabled = 0;
-    const qint64 stall = LongestStallMs([this] { DiscoverSix(); },
-                                        [&] { ticksWhileDiscoverEnabled += Button("discoverButton")->isEnabled(); });
-    EXPECT_LE(stall, 50);
+    const int stalled = CallsThatStalledTheWindow(*fake, [this] { DiscoverSix(); }, {}, [&] {
+        ticksWhileDiscoverEnabled += Button("discoverButton")->isEnabled();
+    });
+    EXPECT_EQ(stalled, 0);
+    EXPECT_EQ(fake->CallsOf("VARL_Admin_Discover").size(), 2u);
     EXPECT_EQ(ticksWhileDiscoverEnabled, 0);
     EXPECT_EQ(Tree()->topLevelItemCount(), 6);
     EXPECT_TRUE(Button("discoverButton")->isEnabled());
@@ -480,43 +501,58 @@ TEST_F(ParbexDlgUploadTest, FromADetailItemOfTheSecondUnitGoesToTheSecondUnitsAd
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
 }
 
-TEST_F(ParbexDlgUploadTest, ASlowUploadLeavesTheWindowTurningAndShowsItsProgressAfterASecond) {
+// The upload lasts until its progress window has shown, a second after it began.
+TEST_F(ParbexDlgUploadTest, AnUploadLeavesTheWindowTurningAndShowsItsProgressAfterASecond) {
     DiscoverSix();
     ClickItem(Detail(1, 3));
     dialogs.files.push_back(path);
-    fake->State().callDurationMs = 3000;
     QStringList shown;
-    const qint64 stall = LongestStallMs([this] { QTest::mouseClick(Button("uploadButton"), Qt::LeftButton); },
-                                        [&] {
-                                            auto* progress = window->findChild<UploadProgressWindow*>();
-                                            if (shown.isEmpty() && progress != nullptr && progress->isVisible()) {
-                                                shown << Find<QLabel>(*progress, "fileLabel")->text()
-                                                      << Find<QLabel>(*progress, "unitLabel")->text();
-                                            }
-                                        });
-    EXPECT_LE(stall, 50);
+    QElapsedTimer sinceClick;
+    qint64 shownAfterMs = -1;
+    const auto progressShown = [&] {
+        auto* progress = window->findChild<UploadProgressWindow*>();
+        if (shown.isEmpty() && progress != nullptr && progress->isVisible()) {
+            shownAfterMs = sinceClick.elapsed();
+            shown << Find<QLabel>(*progress, "fileLabel")->text() << Find<QLabel>(*progress, "unitLabel")->text();
+        }
+        return !shown.isEmpty();
+    };
+    sinceClick.start();
+    const int stalled = CallsThatStalledTheWindow(
+        *fake, [this] { QTest::mouseClick(Button("uploadButton"), Qt::LeftButton); }, progressShown);
+    EXPECT_EQ(stalled, 0);
     EXPECT_EQ(shown, (QStringList{"Uploading index.htm (14 bytes)", "to S/N 1B3C4h at 10.77.0.11"}));
+    // A coarse timer may fire up to a twentieth early.
+    EXPECT_GE(shownAfterMs, UploadProgressWindow::kShowAfterMs * 9 / 10);
     EXPECT_EQ(window->findChild<UploadProgressWindow*>(), nullptr);
     EXPECT_EQ(boxes.messages, std::vector<RecordedMessage>{Info("File transfer successful.")});
     EXPECT_EQ(boxes.parents, std::vector<QWidget*>{window.get()});
 }
 
+// The upload lasts until Close has been clicked while its progress window showed.
 TEST_F(ParbexDlgUploadTest, CloseDuringAnUploadIsNotBlockedByItsProgressAndClosesOnceItHasEnded) {
     DiscoverSix();
     ClickItem(Detail(1, 3));
     dialogs.files.push_back(path);
-    fake->State().callDurationMs = 1500;
-    bool progressShown = false;
-    QTimer::singleShot(UploadProgressWindow::kShowAfterMs + 200, window.get(), [this, &progressShown] {
+    bool closeClicked = false;
+    bool openAfterClose = false;
+    const auto clickCloseOnceProgressShows = [&] {
         auto* progress = window->findChild<UploadProgressWindow*>();
-        progressShown = progress != nullptr && progress->isVisible();
-        // Through the window, as the desktop delivers it: a modal window would block it there.
-        QPushButton* close = Button("closeButton");
-        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, close->mapTo(window.get(), close->rect().center()));
-        EXPECT_TRUE(window->isVisible());
-    });
-    QTest::mouseClick(Button("uploadButton"), Qt::LeftButton);
-    EXPECT_TRUE(progressShown);
+        if (!closeClicked && progress != nullptr && progress->isVisible()) {
+            // Through the window, as the desktop delivers it: a modal window would block it there.
+            QPushButton* close = Button("closeButton");
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              close->mapTo(window.get(), close->rect().center()));
+            closeClicked = true;
+            openAfterClose = window->isVisible();
+        }
+        return closeClicked;
+    };
+    const int stalled = CallsThatStalledTheWindow(
+        *fake, [this] { QTest::mouseClick(Button("uploadButton"), Qt::LeftButton); }, clickCloseOnceProgressShows);
+    EXPECT_EQ(stalled, 0);
+    EXPECT_TRUE(closeClicked);
+    EXPECT_TRUE(openAfterClose);
     EXPECT_EQ(fake->CallsOf("VARL_Admin_UploadFile").size(), 1u);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Accepted);

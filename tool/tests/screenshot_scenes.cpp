@@ -2,7 +2,8 @@
 // gives (an X server or a Wayland compositor, where nothing outside the program can press its
 // keys): the main window after Discover with the first unit's items open, Device Configuration on
 // that unit, the window enlarged, the message box an upload shows right after its file dialog
-// closes, and the progress window of a slow upload (4 MiB, to a lab whose FTP servers take 1 MB/s). Before each picture it says "scene NAME" on standard output and waits for a line on
+// closes, and the progress window of a slow upload (4 MiB, to a lab whose FTP servers take
+// 1 MB/s). Before each picture it says "scene NAME" on standard output and waits for a line on
 // standard input; "note ..." lines say what a picture cannot show. Runs in the lab, with the
 // library at its fixed location.
 //

@@ -164,9 +164,11 @@ def main():
         jobs=dict(type='int'),
     )
     argument_spec.update(COMMON_ARGUMENT_SPEC)
-    module = AnsibleModule(argument_spec=argument_spec, mutually_exclusive=[('serials', 'all')],
-                           supports_check_mode=True)
+    # mutually_exclusive would refuse serials beside all: false, as a templated play gives it.
+    module = AnsibleModule(argument_spec=argument_spec, supports_check_mode=True)
     params = module.params
+    if params['all'] and params['serials']:
+        module.fail_json(msg='give either serials or all: true, not both')
     if not params['all'] and not params['serials']:
         module.fail_json(msg='give the units: serials, or all: true')
 
