@@ -15,7 +15,6 @@ Tests that need a misbehaving unit start one more server on a spare address with
 import argparse
 import os
 import signal
-import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import ActiveDTP, DTPHandler, FTPHandler, ThrottledDTPHandler
@@ -23,6 +22,7 @@ from pyftpdlib.ioloop import IOLoop
 from pyftpdlib.servers import FTPServer
 
 LOGIN = "lqm"
+STOP_CHECK_SECONDS = 0.25
 
 
 class WireBytesDTPHandler(DTPHandler):
@@ -161,11 +161,21 @@ def main():
         handler = make_handler(home, args.password, command_log, args.read_only, dtp_handler, misbehaviour)
         FTPServer((address, args.port), handler, ioloop=ioloop, backlog=50)
 
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    # SIGTERM only asks the loop to end. An exception raised from the handler would be lost
+    # whenever the signal lands in a finalizer, as a closing connection's socket runs one, and the
+    # server would then run on while whoever sent the signal waits for it to exit.
+    stopping = []
+    signal.signal(signal.SIGTERM, lambda *_: stopping.append(True))
     if args.ready_file:
         with open(args.ready_file, "w") as ready:
             ready.write("%d\n" % os.getpid())
-    ioloop.loop()
+    next_call = None
+    while not stopping:
+        # The loop wakes at least every quarter second to look at the flag, and sooner for the
+        # throttle's scheduled calls.
+        next_call = ioloop.loop(timeout=STOP_CHECK_SECONDS if next_call is None else min(next_call, STOP_CHECK_SECONDS),
+                                blocking=False)
+    ioloop.close_all()
 
 
 if __name__ == "__main__":
