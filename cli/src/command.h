@@ -67,11 +67,6 @@ std::function<int()> RunOf(Invocation& invocation, std::shared_ptr<const Options
 // Adds one command to the program's command line; its callback sets invocation.run.
 using CommandDefinition = void (*)(CLI::App& program, Invocation& invocation);
 
-// --format, bound to format: one of formats (as given, in any case), read in lower case; any other
-// is refused as "'xml' is not a format: use table, json or csv".
-void AddFormatOption(CLI::App& command, std::string& format, const std::vector<std::string>& formats,
-                     const std::string& description);
-
 // The command named, with its description, the common options, its usage line and its footer.
 CLI::App* AddCommand(CLI::App& program, Invocation& invocation, const char* name, const char* description,
                      const std::string& usage, const char* footer);

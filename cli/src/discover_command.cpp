@@ -5,6 +5,7 @@
 
 #include "discovery.h"
 #include "exit_status.h"
+#include "format_option.h"
 
 namespace quorrel::cli {
 

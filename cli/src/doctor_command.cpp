@@ -9,6 +9,7 @@
 #include "doctor_reverse_path.h"
 #include "doctor_unit.h"
 #include "exit_status.h"
+#include "format_option.h"
 #include "serial_text.h"
 
 namespace quorrel::cli {

@@ -6,6 +6,7 @@
 
 #include "curl_connect_failure.h"
 #include "curl_options.h"
+#include "ftp_upload.h"
 #include "ipv4_text.h"
 #include "unit_formats.h"
 #include "unit_text.h"
@@ -13,8 +14,6 @@
 namespace quorrel::cli {
 namespace {
 
-// The units' fixed login, as the library gives it.
-constexpr const char* kLogin = "lqm";
 constexpr long kConnectTimeoutMs = 2000;
 // How long the unit's server may take to connect back, and to answer a command: a server that
 // connects before it answers EPRT keeps its reply back while it tries.
@@ -88,8 +87,8 @@ FtpProbe ProbeUnitFtp(std::uint32_t address) {
         options.Set(CURLOPT_URL, url.c_str())
             .Set(CURLOPT_PROXY, "")
             .Set(CURLOPT_NOSIGNAL, 1L)
-            .Set(CURLOPT_USERNAME, kLogin)
-            .Set(CURLOPT_PASSWORD, kLogin)
+            .Set(CURLOPT_USERNAME, varl::kFtpLogin)
+            .Set(CURLOPT_PASSWORD, varl::kFtpLogin)
             .Set(CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs)
             .Set(CURLOPT_SERVER_RESPONSE_TIMEOUT, kReplyTimeoutSeconds)
             .Set(CURLOPT_ACCEPTTIMEOUT_MS, kAcceptTimeoutMs)

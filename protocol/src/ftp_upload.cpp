@@ -21,8 +21,6 @@
 namespace varl {
 namespace {
 
-// The units' fixed login: the same three letters as user name and password.
-constexpr const char* kLogin = "lqm";
 // In libcurl the connect time-out covers the login as well as the TCP connect.
 constexpr long kConnectTimeoutMs = 2000;
 constexpr int kConnectRetries = 2;
@@ -91,8 +89,8 @@ bool SetSessionOptions(CURL* handle, const std::string& loginUrl, TransferWatch&
     options.Set(CURLOPT_URL, loginUrl.c_str())
         .Set(CURLOPT_PROXY, "")  // never a proxy from the environment
         .Set(CURLOPT_NOSIGNAL, 1L)
-        .Set(CURLOPT_USERNAME, kLogin)
-        .Set(CURLOPT_PASSWORD, kLogin)
+        .Set(CURLOPT_USERNAME, kFtpLogin)
+        .Set(CURLOPT_PASSWORD, kFtpLogin)
         .Set(CURLOPT_FTPPORT, "-")  // active mode, the data port on the control connection's address
         .Set(CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD))
         .Set(CURLOPT_PATH_AS_IS, 1L)

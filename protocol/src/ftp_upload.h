@@ -9,6 +9,9 @@
 
 namespace varl {
 
+// The units' fixed login: the same three letters as user name and password.
+inline constexpr const char* kFtpLogin = "lqm";
+
 // Logs in to the FTP server on port 21 of address (first octet in the most significant byte) as
 // "lqm"/"lqm" and stores the file at localPath (blanks around it removed) under remoteName,
 // unchanged, in the login directory: TYPE A announced, the file's bytes sent as they are on disk.
