@@ -1,16 +1,15 @@
 #include "targets.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "ipv4_text.h"
+#include "target_list.h"
 
 namespace quorrel::cli {
 namespace {
 
 // As the library reads VARL_TARGETS.
 constexpr std::string_view kSeparators = ", \t\n";
-constexpr int kWidestPrefix = 16;
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
@@ -47,20 +46,13 @@ std::string JoinedOnce(const std::vector<std::uint32_t>& addresses) {
 }  // namespace
 
 std::optional<std::string> TargetProblem(std::string_view text) {
-    const std::size_t slash = text.find('/');
-    std::optional<std::uint32_t> address = ParseAddress(text.substr(0, slash));
-    int prefix = 32;
-    if (address && slash != std::string_view::npos) {
-        const std::string_view digits = text.substr(slash + 1);
-        const bool decimal = !digits.empty() && digits.size() <= 2 &&
-                             digits.find_first_not_of("0123456789") == std::string_view::npos;
-        if (decimal) std::from_chars(digits.data(), digits.data() + digits.size(), prefix);
-        if (!decimal || prefix > 32) address.reset();
-    }
-    if (!address) {
+    // One entry per --target: separators would make the value a list of several.
+    const bool oneEntry = !text.empty() && text.find_first_of(kSeparators) == std::string_view::npos;
+    const varl::TargetList read = varl::ParseTargetList(text);
+    if (!oneEntry || read.error == varl::TargetList::Error::kMalformed) {
         return Quoted(text) + " is not an address or a range such as 10.80.0.0/24";
     }
-    if (prefix < kWidestPrefix) return Quoted(text) + " is wider than /16";
+    if (read.error == varl::TargetList::Error::kTooWide) return Quoted(text) + " is wider than /16";
     return std::nullopt;
 }
 
