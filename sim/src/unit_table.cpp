@@ -203,6 +203,11 @@ std::string FormatReply(const SimulatedUnit& unit) {
 bool Hears(const SimulatedUnit& unit, std::string_view link) { return unit.link.empty() || unit.link == link; }
 
 SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message, std::string_view link) {
+    return ApplySetConfigTo(table, message, [link](const SimulatedUnit& unit) { return Hears(unit, link); });
+}
+
+SimulatedUnit* ApplySetConfigTo(UnitTable& table, std::string_view message,
+                                const std::function<bool(const SimulatedUnit&)>& reached) {
     // DHCP form: "SSSSS 5 D    "; static form: "SSSSS 5 0 A.A.A.A M.M.M.M G.G.G.G".
     std::vector<std::string_view> words = SplitBlanks(message);
     if (words.size() < 3 || words[1] != "5") return nullptr;
@@ -211,7 +216,7 @@ SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message, std::s
     if (!serial || !dhcp) return nullptr;
     SimulatedUnit* unit = nullptr;
     for (SimulatedUnit& candidate : table.units) {
-        if (candidate.serial == *serial && Hears(candidate, link)) unit = &candidate;
+        if (candidate.serial == *serial && reached(candidate)) unit = &candidate;
     }
     if (unit == nullptr || unit->ignoresSetConfig) return nullptr;
     if (*dhcp != 0) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,9 +55,13 @@ std::string FormatReply(const SimulatedUnit& unit);
 // Whether a unit hears a datagram that came in on the units' side interface link.
 bool Hears(const SimulatedUnit& unit, std::string_view link);
 
-// Applies a set-configuration message that came in on link to the unit it names. Returns the unit
-// changed, or null when the message is not one, names no unit of the table that hears it, or names
-// a unit that ignores it.
+// Applies a set-configuration message to the unit it names among those for which reached holds.
+// Returns the unit changed, or null when the message is not one, names no unit reached, or names a
+// unit that ignores it.
+SimulatedUnit* ApplySetConfigTo(UnitTable& table, std::string_view message,
+                                const std::function<bool(const SimulatedUnit&)>& reached);
+
+// ApplySetConfigTo the units that hear a message which came in on link.
 SimulatedUnit* ApplySetConfig(UnitTable& table, std::string_view message, std::string_view link = {});
 
 std::string DottedQuad(uint32_t value);
