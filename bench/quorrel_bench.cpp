@@ -4,9 +4,6 @@
 // counted time is the trace's count of 20 ms waits in a `quorrel discover --verbose`: about
 // 1.36 s at the default time-out. Runs inside the lab: bench/run-quorrel-bench.
 //   quorrel_bench QUORREL [--runs N]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,7 +17,6 @@
 #include "lab_client.h"
 #include "lab_units.h"
 
-extern char** environ;
 
 namespace {
 
@@ -34,23 +30,11 @@ struct Exit {
 // Runs quorrel with the arguments, its output to files in the lab folder.
 Exit RunQuorrel(const std::string& program, std::vector<std::string> arguments) {
     const std::string out = sim::lab::LabDirectory() + "/bench.out", err = sim::lab::LabDirectory() + "/bench.err";
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     arguments.insert(arguments.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
     Exit exit;
-    pid_t child = -1;
-    int status = 0;
     const auto started = std::chrono::steady_clock::now();
-    const bool ran = posix_spawn(&child, program.c_str(), &files, nullptr, argv.data(), environ) == 0 &&
-                     waitpid(child, &status, 0) == child && WIFEXITED(status);
+    exit.status = sim::lab::RunProgram(std::move(arguments), "", out, err);
     exit.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    posix_spawn_file_actions_destroy(&files);
-    exit.status = ran ? WEXITSTATUS(status) : -1;
     exit.out = sim::lab::ReadFile(out);
     exit.err = sim::lab::ReadFile(err);
     return exit;
@@ -84,10 +68,9 @@ std::string ApplyFile(int count) {
     std::ofstream file(path);
     file << "serial,dhcp,address,mask,gateway\n";
     for (const sim::SimulatedUnit& unit : sim::LabUnits(count)) {
-        char row[80];
-        std::snprintf(row, sizeof row, "%05X,0,%u.%u.%u.%u,255.255.255.0,10.77.0.254\n", unit.serial,
-                      unit.address >> 24, unit.address >> 16 & 255, unit.address >> 8 & 255, unit.address & 255);
-        file << row;
+        char serial[8];
+        std::snprintf(serial, sizeof serial, "%05X", unit.serial);
+        file << serial << ",0," << sim::DottedQuad(unit.address) << ",255.255.255.0,10.77.0.254\n";
     }
     return path;
 }

@@ -1,7 +1,5 @@
 #include "quorrel_lab_run.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +13,6 @@
 #include <thread>
 
 #include "lab_client.h"
-
-extern char** environ;
 
 namespace quorrel::cli::testing {
 namespace {
@@ -79,31 +75,19 @@ std::string WriteLabFile(const std::string& name, const std::string& content) {
 
 Outcome RunQuorrel(std::vector<std::string> arguments, const std::string& input, std::vector<std::string> wrapper) {
     const std::string in = WriteLabFile("quorrel.in", input), out = LabFile("quorrel.out"), err = LabFile("quorrel.err");
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     arguments.insert(arguments.begin(), QUORREL_PROGRAM);
     arguments.insert(arguments.begin(), wrapper.begin(), wrapper.end());
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
 
     const char* siteSimulator = std::getenv("LAB_SITE_SIM_CONTROL_ADDRESS");
     const DatagramLog log;
     std::optional<DatagramLog> siteLog;
     if (siteSimulator != nullptr) siteLog.emplace("site-datagrams.log");
     Outcome run;
-    pid_t child = -1;
-    const int spawned = posix_spawnp(&child, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    int status = 0;
-    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+    run.status = sim::lab::RunProgram(std::move(arguments), in, out, err);
+    if (run.status < 0) {
         ADD_FAILURE() << "quorrel did not run to its end";
         return run;
     }
-    run.status = WEXITSTATUS(status);
     run.out = sim::lab::ReadFile(out);
     run.err = sim::lab::ReadFile(err);
     run.wire = WireSince(log, "");

@@ -2,8 +2,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +17,8 @@
 #include <thread>
 
 #include "lab_units.h"
+
+extern char** environ;
 
 namespace sim::lab {
 namespace {
@@ -138,6 +143,23 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+int RunProgram(std::vector<std::string> argv, const std::string& in, const std::string& out, const std::string& err) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    if (!in.empty()) posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    pid_t child = -1;
+    const int spawned = posix_spawnp(&child, pointers[0], &files, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    int status = 0;
+    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 }  // namespace sim::lab

@@ -72,4 +72,9 @@ private:
 // The whole content of a file, or an empty text when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+// Runs argv[0] (looked up on PATH when it holds no slash) with argv, standard input read from in
+// (none when empty) and standard output and error written to out and err, and waits for it. Its
+// exit status, or -1 when it did not run or did not exit.
+int RunProgram(std::vector<std::string> argv, const std::string& in, const std::string& out, const std::string& err);
+
 }  // namespace sim::lab

@@ -128,9 +128,7 @@ from ansible_collections.tamberlode.quorrel.plugins.module_utils.quorrel import 
 
 def units_of(summary):
     """The per-unit list of quorrel's upload summary, which holds it under "units"."""
-    if isinstance(summary, dict):
-        return summary.get('units') or []
-    return summary if isinstance(summary, list) else []
+    return (summary.get('units') or []) if isinstance(summary, dict) else []
 
 
 def check(module, quorrel):
